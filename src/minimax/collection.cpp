@@ -1,4 +1,5 @@
 // The minimax problem table, the collection-wide rules and the C routines.
+#include "core/data_area.hpp"
 #include "kinkbench/kinkbench.h"
 #include "minimax/problems.hpp"
 
@@ -78,26 +79,53 @@ void hessian(int n, int k, const double* x, double* hk, int iprob, const double*
 
 extern "C" {
 
-KINKBENCH_API double empr06[kinkbench::minimax::kDataSize];
+// The storage behind empr06 and empr06_ (see core/data_area.hpp).
+__attribute__((
+    visibility("hidden"))) double kinkbench_empr06_storage[kinkbench::minimax::kDataSize];
+KINKBENCH_API extern double empr06[kinkbench::minimax::kDataSize]
+    __attribute__((alias("kinkbench_empr06_storage")));
+KINKBENCH_API extern double empr06_[kinkbench::minimax::kDataSize]
+    __attribute__((alias("kinkbench_empr06_storage")));
+
+namespace {
+
+double* area06() {
+  return kinkbench::detail::visible_area(empr06, empr06_, kinkbench_empr06_storage);
+}
+
+}  // namespace
 
 KINKBENCH_API void tiud06(const int* n, int* m, double* x, double* fmin, double* stepmax,
                           const int* iprob, int* itype, int* ierr) {
-  kinkbench::minimax::setup(*n, m, x, fmin, stepmax, *iprob, itype, ierr, empr06);
+  double* area = area06();
+  kinkbench::minimax::setup(*n, m, x, fmin, stepmax, *iprob, itype, ierr, area);
+  kinkbench::detail::mirror_area(empr06, empr06_, area, kinkbench::minimax::kDataSize);
 }
 
 KINKBENCH_API void tafu06(const int* n, const int* k, const double* x, double* fk,
                           const int* iprob) {
-  kinkbench::minimax::value(*n, *k, x, fk, *iprob, empr06);
+  kinkbench::minimax::value(*n, *k, x, fk, *iprob, area06());
 }
 
 KINKBENCH_API void tagu06(const int* n, const int* k, const double* x, double* gk,
                           const int* iprob) {
-  kinkbench::minimax::gradient(*n, *k, x, gk, *iprob, empr06);
+  kinkbench::minimax::gradient(*n, *k, x, gk, *iprob, area06());
 }
 
 KINKBENCH_API void tahd06(const int* n, const int* k, const double* x, double* hk,
                           const int* iprob) {
-  kinkbench::minimax::hessian(*n, *k, x, hk, *iprob, empr06);
+  kinkbench::minimax::hessian(*n, *k, x, hk, *iprob, area06());
 }
+
+// The names gfortran gives external procedures: Fortran passes every argument by
+// reference, as these routines take them.
+KINKBENCH_API extern void tiud06_(const int*, int*, double*, double*, double*, const int*, int*,
+                                  int*) __attribute__((alias("tiud06")));
+KINKBENCH_API extern void tafu06_(const int*, const int*, const double*, double*, const int*)
+    __attribute__((alias("tafu06")));
+KINKBENCH_API extern void tagu06_(const int*, const int*, const double*, double*, const int*)
+    __attribute__((alias("tagu06")));
+KINKBENCH_API extern void tahd06_(const int*, const int*, const double*, double*, const int*)
+    __attribute__((alias("tahd06")));
 
 }  // extern "C"

@@ -1,4 +1,5 @@
 // The nonsmooth problem table, the collection-wide rules and the C routines.
+#include "core/data_area.hpp"
 #include "core/rules.hpp"
 #include "kinkbench/kinkbench.h"
 #include "test19/problems.hpp"
@@ -47,8 +48,7 @@ const Problem& problem(int iprob) {
   return (iprob >= 2 && iprob <= kProblemCount) ? kTable[iprob - 1] : kTable[0];
 }
 
-void setup(int n, double* x, double* fmin, double* stepmax, int iprob, int* ierr,
-           double* data) {
+void setup(int n, double* x, double* fmin, double* stepmax, int iprob, int* ierr, double* data) {
   *fmin = 0;
   *stepmax = 1000;
   *ierr = 0;
@@ -91,23 +91,49 @@ void hessian(int n, const double* x, double* h, int iprob, const double* data) {
 
 extern "C" {
 
-KINKBENCH_API double empr19[kinkbench::nonsmooth::kDataSize];
+// The storage behind empr19 and empr19_ (see core/data_area.hpp).
+__attribute__((
+    visibility("hidden"))) double kinkbench_empr19_storage[kinkbench::nonsmooth::kDataSize];
+KINKBENCH_API extern double empr19[kinkbench::nonsmooth::kDataSize]
+    __attribute__((alias("kinkbench_empr19_storage")));
+KINKBENCH_API extern double empr19_[kinkbench::nonsmooth::kDataSize]
+    __attribute__((alias("kinkbench_empr19_storage")));
 
-KINKBENCH_API void tiud19(const int* n, double* x, double* fmin, double* stepmax,
-                          const int* iprob, int* ierr) {
-  kinkbench::nonsmooth::setup(*n, x, fmin, stepmax, *iprob, ierr, empr19);
+namespace {
+
+double* area19() {
+  return kinkbench::detail::visible_area(empr19, empr19_, kinkbench_empr19_storage);
+}
+
+}  // namespace
+
+KINKBENCH_API void tiud19(const int* n, double* x, double* fmin, double* stepmax, const int* iprob,
+                          int* ierr) {
+  double* area = area19();
+  kinkbench::nonsmooth::setup(*n, x, fmin, stepmax, *iprob, ierr, area);
+  kinkbench::detail::mirror_area(empr19, empr19_, area, kinkbench::nonsmooth::kDataSize);
 }
 
 KINKBENCH_API void tffu19(const int* n, const double* x, double* f, const int* iprob) {
-  kinkbench::nonsmooth::value(*n, x, f, *iprob, empr19);
+  kinkbench::nonsmooth::value(*n, x, f, *iprob, area19());
 }
 
 KINKBENCH_API void tfgu19(const int* n, const double* x, double* g, const int* iprob) {
-  kinkbench::nonsmooth::gradient(*n, x, g, *iprob, empr19);
+  kinkbench::nonsmooth::gradient(*n, x, g, *iprob, area19());
 }
 
 KINKBENCH_API void tfhd19(const int* n, const double* x, double* h, const int* iprob) {
-  kinkbench::nonsmooth::hessian(*n, x, h, *iprob, empr19);
+  kinkbench::nonsmooth::hessian(*n, x, h, *iprob, area19());
 }
+
+// The names gfortran gives external procedures (arguments by reference).
+KINKBENCH_API extern void tiud19_(const int*, double*, double*, double*, const int*, int*)
+    __attribute__((alias("tiud19")));
+KINKBENCH_API extern void tffu19_(const int*, const double*, double*, const int*)
+    __attribute__((alias("tffu19")));
+KINKBENCH_API extern void tfgu19_(const int*, const double*, double*, const int*)
+    __attribute__((alias("tfgu19")));
+KINKBENCH_API extern void tfhd19_(const int*, const double*, double*, const int*)
+    __attribute__((alias("tfhd19")));
 
 }  // extern "C"
