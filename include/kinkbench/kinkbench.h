@@ -16,11 +16,7 @@
 #ifndef KINKBENCH_KINKBENCH_H
 #define KINKBENCH_KINKBENCH_H
 
-#if defined(KINKBENCH_BUILDING)
-#define KINKBENCH_API __attribute__((visibility("default")))
-#else
-#define KINKBENCH_API
-#endif
+#include "kinkbench/export.h"
 
 #ifdef __cplusplus
 extern "C" {

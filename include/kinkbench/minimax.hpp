@@ -1,0 +1,77 @@
+// C++ interface to the minimax collection. A problem object owns a private copy of its
+// data area, so any number can be live at once and a const object may be evaluated from
+// many threads. Results are bit-identical to the C routines'.
+#pragma once
+
+#include <array>
+#include <span>
+#include <vector>
+
+#include "kinkbench/detail/expected.hpp"
+#include "kinkbench/export.h"
+
+namespace kinkbench {
+
+// One row of the collection's table.
+struct MinimaxInfo {
+  int number;
+  int min_n;
+  int m;  // number of partial functions; also the smallest capacity accepted
+  int itype;
+  double fmin;
+  double stepmax;
+  bool reads_data;
+  const char* summary;
+};
+
+// All 25 problems, by number.
+KINKBENCH_API std::span<const MinimaxInfo> minimax_problems();
+
+class KINKBENCH_API MinimaxProblem {
+ public:
+  static constexpr int kDataSize = 123;
+
+  // Sets up problem `number` (1..25; any other number is problem 1, as in the C
+  // routines) for n variables and a caller able to handle `capacity` partial functions.
+  static Expected<MinimaxProblem> create(int number, int n, int capacity);
+
+  int number() const { return number_; }
+  int n() const { return n_; }
+  int min_n() const;
+  int m() const { return m_; }
+  int itype() const { return itype_; }
+  double fmin() const { return fmin_; }
+  double stepmax() const { return stepmax_; }
+  bool reads_data() const;
+  // The starting point; components the problem does not set are 0.
+  std::span<const double> start() const { return start_; }
+  std::span<const double> data() const { return data_; }
+
+  // Each writes exactly what tafu06/tagu06/tahd06 write and leaves the rest. They return
+  // false, writing nothing, when x has fewer than n entries or the output is shorter
+  // than n (gradient) or n(n+1)/2 (Hessian).
+  bool value(int k, std::span<const double> x, double& fk) const;
+  bool gradient(int k, std::span<const double> x, std::span<double> gk) const;
+  bool hessian(int k, std::span<const double> x, std::span<double> hk) const;
+
+  struct Objective {
+    double value;  // max over k = 1..m of f_k(x); NaN terms are passed over
+    int k;         // the first k that attains it (1 when every f_k is NaN)
+  };
+  // Precondition: x has at least n entries.
+  Objective objective(std::span<const double> x) const;
+
+ private:
+  MinimaxProblem() = default;
+
+  int number_ = 1;
+  int n_ = 0;
+  int m_ = 0;
+  int itype_ = -1;
+  double fmin_ = 0;
+  double stepmax_ = 0;
+  std::vector<double> start_;
+  std::array<double, kDataSize> data_{};
+};
+
+}  // namespace kinkbench

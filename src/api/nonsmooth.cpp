@@ -1,0 +1,85 @@
+#include "kinkbench/nonsmooth.hpp"
+
+#include <array>
+#include <string>
+
+#include "core/rules.hpp"
+#include "test19/problems.hpp"
+
+namespace kinkbench {
+namespace {
+
+namespace core = nonsmooth;
+
+int effective_number(int number) {
+  return (number >= 2 && number <= core::kProblemCount) ? number : 1;
+}
+
+std::array<NonsmoothInfo, core::kProblemCount> make_infos() {
+  std::array<NonsmoothInfo, core::kProblemCount> infos{};
+  for (int i = 1; i <= core::kProblemCount; ++i) {
+    const core::Problem& p = core::problem(i);
+    infos[static_cast<size_t>(i - 1)] = {i,         p.min_n,      p.max_n,  p.fmin,
+                                         p.stepmax, p.reads_data, p.summary};
+  }
+  return infos;
+}
+
+bool fits(std::span<const double> x, int n) { return n <= 0 || x.size() >= static_cast<size_t>(n); }
+
+}  // namespace
+
+std::span<const NonsmoothInfo> nonsmooth_problems() {
+  static const std::array<NonsmoothInfo, core::kProblemCount> infos = make_infos();
+  return infos;
+}
+
+Expected<NonsmoothProblem> NonsmoothProblem::create(int number, int n) {
+  const int effective = effective_number(number);
+  const core::Problem& p = core::problem(effective);
+  if (n < p.min_n) {
+    return SetupError{SetupErrorCode::dimension_too_small,
+                      "nonsmooth problem " + std::to_string(effective) +
+                          " needs n >= " + std::to_string(p.min_n) + ", got " + std::to_string(n)};
+  }
+  if (p.max_n != 0 && n > p.max_n) {
+    return SetupError{SetupErrorCode::dimension_too_large,
+                      "nonsmooth problem " + std::to_string(effective) + " is defined for n = " +
+                          std::to_string(p.max_n) + " only, got " + std::to_string(n)};
+  }
+  NonsmoothProblem problem;
+  problem.number_ = effective;
+  problem.n_ = n;
+  problem.start_.assign(static_cast<size_t>(n), 0.0);
+  problem.data_.assign(kDataSize, 0.0);
+  int ierr = 0;
+  core::setup(n, problem.start_.data(), &problem.fmin_, &problem.stepmax_, effective, &ierr,
+              problem.data_.data());
+  return problem;
+}
+
+int NonsmoothProblem::min_n() const { return core::problem(number_).min_n; }
+
+bool NonsmoothProblem::reads_data() const { return core::problem(number_).reads_data; }
+
+bool NonsmoothProblem::value(std::span<const double> x, double& f) const {
+  if (!fits(x, n_)) return false;
+  core::value(n_, x.data(), &f, number_, data_.data());
+  return true;
+}
+
+bool NonsmoothProblem::gradient(std::span<const double> x, std::span<double> g) const {
+  if (!fits(x, n_) || g.size() < static_cast<size_t>(n_)) return false;
+  core::gradient(n_, x.data(), g.data(), number_, data_.data());
+  return true;
+}
+
+bool NonsmoothProblem::hessian(std::span<const double> x, std::span<double> h) const {
+  if (!fits(x, n_) || static_cast<std::int64_t>(h.size()) < detail::packed_size(n_)) {
+    return false;
+  }
+  core::hessian(n_, x.data(), h.data(), number_, data_.data());
+  return true;
+}
+
+}  // namespace kinkbench

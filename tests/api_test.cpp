@@ -1,0 +1,207 @@
+// The C++ objects must give exactly the C routines' bits, report rejected set-ups as
+// values, and stay independent of each other and of the process-wide data areas.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "kinkbench/minimax.hpp"
+#include "kinkbench/nonsmooth.hpp"
+#include "support/harness.hpp"
+
+namespace {
+
+using kbtest::kSentinel;
+
+bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+std::vector<std::vector<double>> points_near(const std::vector<double>& start) {
+  std::vector<std::vector<double>> points{start};
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    points.push_back(kinkbench::check::nearby_point(start, seed, 0.2));
+  }
+  return points;
+}
+
+void expect_minimax_equivalent(int number, int n) {
+  SCOPED_TRACE("minimax problem " + std::to_string(number) + ", n = " + std::to_string(n));
+  const auto object = kinkbench::MinimaxProblem::create(number, n, 200);
+  ASSERT_TRUE(object.has_value());
+  std::vector<double> c_start(static_cast<size_t>(n), 0.0);
+  int m = 200, itype = 0, ierr = 0;
+  double fmin = 0, stepmax = 0;
+  tiud06(&n, &m, c_start.data(), &fmin, &stepmax, &number, &itype, &ierr);
+  ASSERT_EQ(ierr, 0);
+  EXPECT_EQ(object->m(), m);
+  EXPECT_EQ(object->itype(), itype);
+  EXPECT_EQ(object->fmin(), fmin);
+  EXPECT_EQ(object->stepmax(), stepmax);
+  EXPECT_TRUE(
+      same_bits(std::vector<double>(object->start().begin(), object->start().end()), c_start));
+  for (const auto& x : points_near(c_start)) {
+    for (int k = 0; k <= m + 1; ++k) {
+      double f_object = kSentinel;
+      ASSERT_TRUE(object->value(k, x, f_object));
+      EXPECT_TRUE(same_bits(f_object, kbtest::minimax_value(number, n, k, x.data()))) << k;
+      std::vector<double> g(static_cast<size_t>(n), kSentinel);
+      ASSERT_TRUE(object->gradient(k, x, g));
+      EXPECT_TRUE(same_bits(g, kbtest::minimax_gradient(number, n, k, x.data()))) << k;
+      std::vector<double> h(static_cast<size_t>(kbtest::packed_size(n)), kSentinel);
+      ASSERT_TRUE(object->hessian(k, x, h));
+      EXPECT_TRUE(same_bits(h, kbtest::minimax_hessian(number, n, k, x.data()))) << k;
+    }
+  }
+}
+
+void expect_nonsmooth_equivalent(int number, int n) {
+  SCOPED_TRACE("nonsmooth problem " + std::to_string(number) + ", n = " + std::to_string(n));
+  const auto object = kinkbench::NonsmoothProblem::create(number, n);
+  ASSERT_TRUE(object.has_value());
+  const kbtest::NonsmoothSetup c = kbtest::setup_nonsmooth(number, n);
+  ASSERT_EQ(c.ierr, 0);
+  EXPECT_EQ(object->fmin(), c.fmin);
+  EXPECT_EQ(object->stepmax(), c.stepmax);
+  EXPECT_TRUE(same_bits(std::vector<double>(object->start().begin(), object->start().end()), c.x));
+  for (const auto& x : points_near(c.x)) {
+    double f = kSentinel;
+    ASSERT_TRUE(object->value(x, f));
+    EXPECT_TRUE(same_bits(f, kbtest::nonsmooth_value(number, n, x.data())));
+    std::vector<double> g(static_cast<size_t>(n), kSentinel);
+    ASSERT_TRUE(object->gradient(x, g));
+    EXPECT_TRUE(same_bits(g, kbtest::nonsmooth_gradient(number, n, x.data())));
+    std::vector<double> h(static_cast<size_t>(kbtest::packed_size(n)), kSentinel);
+    ASSERT_TRUE(object->hessian(x, h));
+    EXPECT_TRUE(same_bits(h, kbtest::nonsmooth_hessian(number, n, x.data())));
+  }
+}
+
+}  // namespace
+
+TEST(CppApi, MinimaxObjectsMatchTheCRoutinesBitForBit) {
+  for (const kinkbench::MinimaxInfo& info : kinkbench::minimax_problems()) {
+    expect_minimax_equivalent(info.number, info.min_n);
+    expect_minimax_equivalent(info.number, info.min_n + 2);
+  }
+}
+
+TEST(CppApi, NonsmoothObjectsMatchTheCRoutinesBitForBit) {
+  for (const kinkbench::NonsmoothInfo& info : kinkbench::nonsmooth_problems()) {
+    expect_nonsmooth_equivalent(info.number, info.min_n);
+    if (info.max_n == 0) expect_nonsmooth_equivalent(info.number, info.min_n + 3);
+  }
+}
+
+TEST(CppApi, RejectedSetUpsAreErrorValues) {
+  const auto small = kinkbench::NonsmoothProblem::create(11, 3);
+  ASSERT_FALSE(small.has_value());
+  EXPECT_EQ(small.error().code, kinkbench::SetupErrorCode::dimension_too_small);
+  EXPECT_NE(small.error().message.find("n >= 4"), std::string::npos);
+
+  const auto capacity = kinkbench::MinimaxProblem::create(7, 3, 20);
+  ASSERT_FALSE(capacity.has_value());
+  EXPECT_EQ(capacity.error().code, kinkbench::SetupErrorCode::capacity_too_small);
+
+  const auto large = kinkbench::NonsmoothProblem::create(16, 11);
+  ASSERT_FALSE(large.has_value());
+  EXPECT_EQ(large.error().code, kinkbench::SetupErrorCode::dimension_too_large);
+
+  EXPECT_FALSE(kinkbench::MinimaxProblem::create(1, 1, 3).has_value());
+}
+
+TEST(CppApi, NumbersOutsideTheCollectionAreProblemOne) {
+  for (int number : {0, -3, 26}) {
+    const auto mm = kinkbench::MinimaxProblem::create(number, 2, 3);
+    ASSERT_TRUE(mm.has_value());
+    EXPECT_EQ(mm->number(), 1);
+    const auto ns = kinkbench::NonsmoothProblem::create(number, 2);
+    ASSERT_TRUE(ns.has_value());
+    EXPECT_EQ(ns->number(), 1);
+  }
+}
+
+TEST(CppApi, ShortSpansAreRefusedWithoutWriting) {
+  const auto p = kinkbench::MinimaxProblem::create(1, 2, 3);
+  ASSERT_TRUE(p.has_value());
+  const std::vector<double> x = {2};
+  double fk = kSentinel;
+  EXPECT_FALSE(p->value(1, x, fk));
+  EXPECT_EQ(fk, kSentinel);
+  std::vector<double> h(2, kSentinel);
+  EXPECT_FALSE(p->hessian(1, p->start(), h));
+  EXPECT_EQ(h, std::vector<double>(2, kSentinel));
+}
+
+TEST(CppApi, ObjectiveIsTheLargestPartialValueAndItsFirstIndex) {
+  const auto p = kinkbench::MinimaxProblem::create(1, 2, 3);
+  ASSERT_TRUE(p.has_value());
+  const auto at_start = p->objective(p->start());
+  EXPECT_EQ(at_start.value, 20);
+  EXPECT_EQ(at_start.k, 1);
+  // At (0, 0): f1 = 0, f2 = 8, f3 = 2.
+  const std::vector<double> origin = {0, 0};
+  EXPECT_EQ(p->objective(origin).value, 8);
+  EXPECT_EQ(p->objective(origin).k, 2);
+}
+
+TEST(CppApi, ObjectsKeepTheirDataWhateverElseIsSetUp) {
+  // Two problems whose data share the first elements of the data area.
+  const auto p12 = kinkbench::NonsmoothProblem::create(12, 5);
+  const auto p13 = kinkbench::NonsmoothProblem::create(13, 5);
+  ASSERT_TRUE(p12.has_value() && p13.has_value());
+  double before = 0;
+  ASSERT_TRUE(p12->value(p12->start(), before));
+  kbtest::setup_nonsmooth(13, 5);  // overwrites the process-wide area
+  double after = 0;
+  ASSERT_TRUE(p12->value(p12->start(), after));
+  EXPECT_TRUE(same_bits(before, after));
+}
+
+TEST(CppApi, ConcurrentEvaluationGivesTheSerialResults) {
+  std::vector<kinkbench::MinimaxProblem> mm;
+  for (int number : {7, 13, 17, 18, 25}) {
+    mm.push_back(kinkbench::MinimaxProblem::create(number, 12, 100).value());
+  }
+  std::vector<kinkbench::NonsmoothProblem> ns;
+  for (int number : {12, 13, 16, 18, 21}) {
+    const auto& info = kinkbench::nonsmooth_problems()[static_cast<size_t>(number - 1)];
+    ns.push_back(kinkbench::NonsmoothProblem::create(number, info.min_n).value());
+  }
+  auto run_all = [&]() {
+    std::vector<double> out;
+    for (const auto& p : mm) {
+      for (int k = 1; k <= p.m(); ++k) {
+        double fk = 0;
+        p.value(k, p.start(), fk);
+        out.push_back(fk);
+        std::vector<double> g(static_cast<size_t>(p.n()), 0.0);
+        p.gradient(k, p.start(), g);
+        out.insert(out.end(), g.begin(), g.end());
+      }
+    }
+    for (const auto& p : ns) {
+      double f = 0;
+      p.value(p.start(), f);
+      out.push_back(f);
+      std::vector<double> g(static_cast<size_t>(p.n()), 0.0);
+      p.gradient(p.start(), g);
+      out.insert(out.end(), g.begin(), g.end());
+    }
+    return out;
+  };
+  const std::vector<double> serial = run_all();
+  constexpr int kThreads = 4;
+  std::vector<std::vector<double>> results(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int repeat = 0; repeat < 20; ++repeat) results[static_cast<size_t>(t)] = run_all();
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (const auto& r : results) EXPECT_TRUE(same_bits(r, serial));
+}
