@@ -1,0 +1,97 @@
+// No routine of either collection may touch the heap: they run millions of times inside
+// solver benchmarks. This binary replaces the global allocation functions and counts
+// every allocation made while a routine runs.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "kinkbench/kinkbench.h"
+#include "kinkbench/minimax.hpp"
+#include "kinkbench/nonsmooth.hpp"
+
+namespace {
+std::atomic<long> g_allocations{0};
+std::atomic<bool> g_counting{false};
+
+void* counted(std::size_t size) {
+  if (g_counting.load(std::memory_order_relaxed)) ++g_allocations;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+
+// Counts the allocations the callable makes.
+template <class F>
+long allocations_in(F&& f) {
+  g_allocations = 0;
+  g_counting = true;
+  f();
+  g_counting = false;
+  return g_allocations.load();
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return counted(size); }
+void* operator new[](std::size_t size) { return counted(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+TEST(Allocation, CounterSeesAnAllocation) {
+  EXPECT_EQ(allocations_in([] { std::vector<double> v(3); }), 1);
+}
+
+TEST(Allocation, MinimaxRoutinesNeverAllocate) {
+  for (const auto& info : kinkbench::minimax_problems()) {
+    int n = info.min_n + 1, m = info.m, iprob = info.number, itype = 0, ierr = 0;
+    double fmin = 0, stepmax = 0, fk = 0;
+    std::vector<double> x(static_cast<size_t>(n), 0.0);
+    std::vector<double> out(static_cast<size_t>(n * (n + 1) / 2), 0.0);
+    EXPECT_EQ(allocations_in([&] {
+                tiud06(&n, &m, x.data(), &fmin, &stepmax, &iprob, &itype, &ierr);
+                for (int k = 1; k <= m; ++k) {
+                  tafu06(&n, &k, x.data(), &fk, &iprob);
+                  tagu06(&n, &k, x.data(), out.data(), &iprob);
+                  tahd06(&n, &k, x.data(), out.data(), &iprob);
+                }
+              }),
+              0)
+        << "minimax problem " << info.number;
+  }
+}
+
+TEST(Allocation, NonsmoothRoutinesNeverAllocate) {
+  for (const auto& info : kinkbench::nonsmooth_problems()) {
+    int n = info.min_n, iprob = info.number, ierr = 0;
+    double fmin = 0, stepmax = 0, f = 0;
+    std::vector<double> x(static_cast<size_t>(n), 0.0);
+    std::vector<double> out(static_cast<size_t>(n * (n + 1) / 2), 0.0);
+    EXPECT_EQ(allocations_in([&] {
+                tiud19(&n, x.data(), &fmin, &stepmax, &iprob, &ierr);
+                tffu19(&n, x.data(), &f, &iprob);
+                tfgu19(&n, x.data(), out.data(), &iprob);
+                tfhd19(&n, x.data(), out.data(), &iprob);
+              }),
+              0)
+        << "nonsmooth problem " << info.number;
+  }
+}
+
+TEST(Allocation, ObjectEvaluationNeverAllocates) {
+  const auto mm = kinkbench::MinimaxProblem::create(17, 6, 11);
+  const auto ns = kinkbench::NonsmoothProblem::create(21, 48);
+  ASSERT_TRUE(mm && ns);
+  std::vector<double> out(48 * 49 / 2, 0.0);
+  EXPECT_EQ(allocations_in([&] {
+              double v = 0;
+              mm->value(1, mm->start(), v);
+              mm->hessian(1, mm->start(), out);
+              (void)mm->objective(mm->start());
+              ns->value(ns->start(), v);
+              ns->gradient(ns->start(), out);
+            }),
+            0);
+}
