@@ -279,17 +279,15 @@ TEST(Minimax0712Outputs, Problem8ClearsTheWholeTriangleForTheNPassed) {
     EXPECT_EQ(g[2], 0.25);
     for (int i = 3; i < n; ++i) EXPECT_TRUE(is_sentinel(g[static_cast<size_t>(i)]));
   }
-  // n <= 0 clears nothing; the three defined positions are still written.
-  for (int n : {0, -4}) {
+  // Below the minimum n the triangle has no room for the three entries: nothing is
+  // cleared and nothing written.
+  for (int n : {0, -4, 2}) {
     std::array<double, 6> h;
     h.fill(kSentinel);
     int k = 8;
     int iprob = 8;
     tahd06(&n, &k, x, h.data(), &iprob);
-    EXPECT_TRUE(is_sentinel(h[0]) && is_sentinel(h[1]) && is_sentinel(h[3]));
-    EXPECT_EQ(h[2], -0.25);
-    EXPECT_EQ(h[4], -0.25);
-    EXPECT_EQ(h[5], -0.25);
+    for (double v : h) EXPECT_TRUE(is_sentinel(v)) << n;
   }
 }
 

@@ -31,9 +31,9 @@ constexpr Problem kTable[kProblemCount] = {
     {7, 5, 5, -1, 1000, false, ROW(p19), "polynomial objective with four penalised constraints"},
     {10, 9, 9, -1, 1000, false, ROW(p20), "quadratic objective with eight penalised constraints"},
     {20, 18, 18, -1, 1000, false, ROW(p21), "problem 20 extended to 20 variables, 17 constraints"},
-    {10, 2, 2, -1, 1000, false, ROW(p22), "exponential of a shifted weighted sum of squares"},
-    {11, 10, 10, -1, 1000, false, ROW(p23), "weighted sums of exponentials of squares"},
-    {20, 31, 31, 0, 1000, false, ROW(p24), "polynomial residuals of an ODE, 31 points"},
+    {10, 2, 2, -1, 1000, false, ROW(p22), "exponential of a shifted weighted sum of squares", true},
+    {11, 10, 10, -1, 1000, false, ROW(p23), "weighted sums of exponentials of squares", true},
+    {20, 31, 31, 0, 1000, false, ROW(p24), "polynomial residuals of an ODE, 31 points", true},
     {11, 65, 65, 0, 10, true, ROW(p25), "sum of four exponentials fitted to 65 values"},
 };
 
@@ -63,16 +63,21 @@ void setup(int n, int* m, double* x, double* fmin, double* stepmax, int iprob, i
   *stepmax = p.stepmax;
 }
 
+// Below a problem's minimum n the evaluation routines write nothing: the formulas would
+// index past the caller's arrays.
 void value(int n, int k, const double* x, double* fk, int iprob, const double* data) {
-  problem(iprob).value(n, k, x, fk, data);
+  const Problem& p = problem(iprob);
+  if (n >= p.min_n || p.any_n) p.value(n, k, x, fk, data);
 }
 
 void gradient(int n, int k, const double* x, double* gk, int iprob, const double* data) {
-  problem(iprob).gradient(n, k, x, gk, data);
+  const Problem& p = problem(iprob);
+  if (n >= p.min_n || p.any_n) p.gradient(n, k, x, gk, data);
 }
 
 void hessian(int n, int k, const double* x, double* hk, int iprob, const double* data) {
-  problem(iprob).hessian(n, k, x, hk, data);
+  const Problem& p = problem(iprob);
+  if (n >= p.min_n || p.any_n) p.hessian(n, k, x, hk, data);
 }
 
 }  // namespace kinkbench::minimax

@@ -26,6 +26,9 @@ struct Problem {
   GradientFn* gradient;
   HessianFn* hessian;
   const char* summary;  // the problem's form in plain words
+  // The formulas are defined for every n (they use all n variables). Otherwise an n
+  // below min_n would make them read x, and write gk and hk, past the caller's arrays.
+  bool any_n = false;
 };
 
 inline constexpr int kProblemCount = 25;

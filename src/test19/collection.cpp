@@ -33,14 +33,21 @@ constexpr Problem kTable[kProblemCount] = {
     {20, 0, 0, 10, false, ROW(p20), "largest absolute value of 20 variables"},
     {48, 48, -1e60, 1000, true, ROW(p21), "piecewise linear on a 48-city distance table"},
     {50, 0, 0, 10, false, ROW(p22), "50 times the largest of 50 variables minus their sum"},
-    {30, 0, 0, 5, false, ROW(p23), "largest absolute row sum of a Hilbert-type system"},
-    {30, 0, 0, 1000, false, ROW(p24), "sum of absolute row sums of a Hilbert-type system"},
+    {30, 0, 0, 5, false, ROW(p23), "largest absolute row sum of a Hilbert-type system", true},
+    {30, 0, 0, 1000, false, ROW(p24), "sum of absolute row sums of a Hilbert-type system", true},
     {15, 0, 0, 1000, true, ROW(p25), "exact penalty form of a cubic program"},
 };
 
 #undef ROW
 
 bool dimension_in_range(const Problem& p, int n) { return p.max_n == 0 || n <= p.max_n; }
+
+// Outside the range of n a problem's formulas are written for, the evaluation routines
+// leave their outputs cleared: below it they would index past the caller's arrays, above
+// it past the problem's data.
+bool evaluable(const Problem& p, int n) {
+  return (n >= p.min_n || p.any_n) && dimension_in_range(p, n);
+}
 
 }  // namespace
 
@@ -67,24 +74,22 @@ void setup(int n, double* x, double* fmin, double* stepmax, int iprob, int* ierr
   p.setup(n, x, data);
 }
 
-// Beyond max_n a problem's data layout would run past the data area, so the outputs are
-// left cleared rather than computed from elements that hold no data of the problem.
 void value(int n, const double* x, double* f, int iprob, const double* data) {
   *f = 0;
   const Problem& p = problem(iprob);
-  if (dimension_in_range(p, n)) p.value(n, x, f, data);
+  if (evaluable(p, n)) p.value(n, x, f, data);
 }
 
 void gradient(int n, const double* x, double* g, int iprob, const double* data) {
   if (n >= 1) detail::clear(g, n);
   const Problem& p = problem(iprob);
-  if (dimension_in_range(p, n)) p.gradient(n, x, g, data);
+  if (evaluable(p, n)) p.gradient(n, x, g, data);
 }
 
 void hessian(int n, const double* x, double* h, int iprob, const double* data) {
   detail::clear(h, detail::packed_size(n));
   const Problem& p = problem(iprob);
-  if (dimension_in_range(p, n)) p.hessian(n, x, h, data);
+  if (evaluable(p, n)) p.hessian(n, x, h, data);
 }
 
 }  // namespace kinkbench::nonsmooth

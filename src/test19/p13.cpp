@@ -52,8 +52,7 @@ void setup(int /*n*/, double* x, double* data) {
 
 // Below the problem's dimension x holds fewer components than the formulas read, so the
 // evaluation routines write nothing (the outputs stay cleared).
-void value(int n, const double* x, double* f, const double* data) {
-  if (n < kN) return;
+void value(int /*n*/, const double* x, double* f, const double* data) {
   double linear = 0;
   for (int j = 1; j <= kN; ++j) linear += cp::e(data, j) * x[j - 1];
   double quadratic = 0;
@@ -66,8 +65,7 @@ void value(int n, const double* x, double* f, const double* data) {
   *f = linear + quadratic + cubic + 50 * penalty(x, data).value;
 }
 
-void gradient(int n, const double* x, double* g, const double* data) {
-  if (n < kN) return;
+void gradient(int /*n*/, const double* x, double* g, const double* data) {
   const Penalty p = penalty(x, data);
   for (int j = 1; j <= kN; ++j) {
     const double xj = x[j - 1];
@@ -79,8 +77,7 @@ void gradient(int n, const double* x, double* g, const double* data) {
 
 // The penalty is linear, so only the cubic program contributes; the piece choice is not
 // needed.
-void hessian(int n, const double* x, double* h, const double* data) {
-  if (n < kN) return;
+void hessian(int /*n*/, const double* x, double* h, const double* data) {
   for (int i = 1; i <= kN; ++i) {
     for (int j = 1; j < i; ++j) h[detail::packed(i, j)] = 2 * cp::c(data, i, j);
     h[detail::packed(i, i)] = 2 * cp::c(data, i, i) + 6 * cp::d(data, i) * x[i - 1];

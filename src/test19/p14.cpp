@@ -47,15 +47,13 @@ void setup(int /*n*/, double* x, double* /*data*/) {
 
 // Below the problem's dimension x holds fewer components than the formulas read, so the
 // evaluation routines write nothing (the outputs stay cleared).
-void value(int n, const double* x, double* f, const double* /*data*/) {
-  if (n < kN) return;
+void value(int /*n*/, const double* x, double* f, const double* /*data*/) {
   const Kinks k = kinks(x);
   const double product = x[0] * x[1] * x[2] * x[3] * x[4];
   *f = product + 10 * (std::fabs(k.cubic) + std::fabs(k.bilinear) + std::fabs(k.sphere));
 }
 
-void gradient(int n, const double* x, double* g, const double* /*data*/) {
-  if (n < kN) return;
+void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
   const double x1 = x[0], x2 = x[1], x3 = x[2], x4 = x[3], x5 = x[4];
   const Signs s = signs(x);
   g[0] = x2 * x3 * x4 * x5 + 20 * s.s1 * x1 + 30 * s.s3 * (x1 * x1);
@@ -65,8 +63,7 @@ void gradient(int n, const double* x, double* g, const double* /*data*/) {
   g[4] = x1 * x2 * x3 * x4 + 20 * s.s1 * x5 - 50 * s.s2 * x4;
 }
 
-void hessian(int n, const double* x, double* h, const double* /*data*/) {
-  if (n < kN) return;
+void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
   const Signs s = signs(x);
   // Off the diagonal: the product of the three variables other than x(i) and x(j), in
   // increasing index order.

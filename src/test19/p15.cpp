@@ -56,15 +56,13 @@ void setup(int /*n*/, double* x, double* /*data*/) {
 
 // Below the problem's dimension x holds fewer components than the formulas read, so the
 // evaluation routines write nothing (the outputs stay cleared).
-void value(int n, const double* x, double* f, const double* /*data*/) {
-  if (n < kN) return;
+void value(int /*n*/, const double* x, double* f, const double* /*data*/) {
   double sum = 0;
   for (int i = 0; i < kSamples; ++i) sum += std::fabs(sample(i, x).rho);
   *f = sum;
 }
 
-void gradient(int n, const double* x, double* g, const double* /*data*/) {
-  if (n < kN) return;
+void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
   const double x1 = x[0], x5 = x[4];
   double g1 = 0, g2 = 0, g3 = 0, g4 = 0, g5 = 0, g6 = 0;
   for (int i = 0; i < kSamples; ++i) {
@@ -85,8 +83,7 @@ void gradient(int n, const double* x, double* g, const double* /*data*/) {
 }
 
 // The model is linear in x1 and in x5: H(1,1), H(5,5) and H(5,j), H(6,j) for j <= 4 stay 0.
-void hessian(int n, const double* x, double* h, const double* /*data*/) {
-  if (n < kN) return;
+void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
   const double x1 = x[0], x5 = x[4];
   double h21 = 0, h22 = 0, h31 = 0, h32 = 0, h33 = 0, h41 = 0, h42 = 0, h43 = 0, h44 = 0;
   double h65 = 0, h66 = 0;

@@ -87,7 +87,6 @@ void setup(int n, double* x, double* data) {
 
 // Below the problem's dimension the routines write nothing (the outputs stay cleared).
 void value(int n, const double* x, double* f, const double* data) {
-  if (n < kN) return;
   double running = block_value(block(data, 1), n, x);
   for (int k = 2; k <= kBlocks; ++k) {
     const double fk = block_value(block(data, k), n, x);
@@ -97,13 +96,11 @@ void value(int n, const double* x, double* f, const double* data) {
 }
 
 void gradient(int n, const double* x, double* g, const double* data) {
-  if (n < kN) return;
   const double* blk = block(data, chosen_block(n, x, data));
   for (int i = 1; i <= n; ++i) g[i - 1] = -b(blk, i) + 2 * row_sum(blk, n, x, i);
 }
 
 void hessian(int n, const double* x, double* h, const double* data) {
-  if (n < kN) return;
   const double* blk = block(data, chosen_block(n, x, data));
   for (int i = 1; i <= n; ++i) {
     for (int j = 1; j <= i; ++j) h[detail::packed(i, j)] = 2 * a(blk, n, j, i);

@@ -27,6 +27,9 @@ struct Problem {
   GradientFn* gradient;
   HessianFn* hessian;
   const char* summary;  // the problem's form in plain words
+  // The formulas are defined for every n (they sum over all n variables). Otherwise an
+  // n below min_n would make them read x, and write g and h, past the caller's arrays.
+  bool any_n = false;
 };
 
 inline constexpr int kProblemCount = 25;
@@ -35,8 +38,7 @@ inline constexpr int kProblemCount = 25;
 const Problem& problem(int iprob);
 
 // The collection's routines with the data area as a parameter.
-void setup(int n, double* x, double* fmin, double* stepmax, int iprob, int* ierr,
-           double* data);
+void setup(int n, double* x, double* fmin, double* stepmax, int iprob, int* ierr, double* data);
 void value(int n, const double* x, double* f, int iprob, const double* data);
 void gradient(int n, const double* x, double* g, int iprob, const double* data);
 void hessian(int n, const double* x, double* h, int iprob, const double* data);
