@@ -344,6 +344,7 @@ INSTANTIATE_TEST_SUITE_P(
         DerivativeCase{22, 50, {}, 0.01, false}, DerivativeCase{23, 30, {}, 0.05, false},
         DerivativeCase{24, 30, {}, 0.05, false},
         DerivativeCase{24, 30, alternating(30), 0.01, false}),
-    [](const ::testing::TestParamInfo<DerivativeCase>& info) {
-      return "Problem" + std::to_string(info.param.iprob) + "_" + std::to_string(info.index);
+    [](const ::testing::TestParamInfo<DerivativeCase>& param_info) {
+      return "Problem" + std::to_string(param_info.param.iprob) + "_" +
+             std::to_string(param_info.index);
     });
