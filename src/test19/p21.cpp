@@ -1,11 +1,77 @@
-// PLACEHOLDER: nonsmooth problem 21 is not built yet; replace this whole file.
+// Nonsmooth problem 21: f = -(sum c(i) x(i) + sum_j a(j) mu(j)) with
+// mu(j) = min(1e60, D(j, i) - x(i) over i), a convex piecewise linear function on a
+// 48-point distance matrix. Its Hessian is the cleared triangle.
+//
+// Data area (leading dimension n = 48): D by columns at 1..n*n, a at n*n+1..n*n+n, c at
+// n*n+n+1..n*n+2n (1-based). The collection rejects any other n at set-up and leaves the
+// outputs cleared for an evaluation with n > 48, so no routine reads past the tables.
 #include "test19/problems.hpp"
+#include "test19/tables/xrin.hpp"
 
 namespace kinkbench::nonsmooth::p21 {
+namespace {
 
-void setup(int /*n*/, double* /*x*/, double* /*data*/) {}
-void value(int /*n*/, const double* /*x*/, double* /*f*/, const double* /*data*/) {}
-void gradient(int /*n*/, const double* /*x*/, double* /*g*/, const double* /*data*/) {}
+constexpr int kPoints = 48;
+constexpr double kStart = 1e60;
+
+inline double dist(const double* data, int n, int i, int j) { return data[n * (j - 1) + (i - 1)]; }
+
+// The minimum rule: a term replaces the running minimum unless that is <= the term, so a
+// NaN term replaces it.
+inline bool replaces_min(double term, double running) { return !(running <= term); }
+
+// mu(j) and the 1-based index that set it; 0 when no term fell below the start value.
+struct RowMin {
+  double mu;
+  int k;
+};
+
+RowMin row_min(int n, const double* x, const double* data, int j) {
+  RowMin r{kStart, 0};
+  for (int i = 1; i <= n; ++i) {
+    const double term = dist(data, n, j, i) - x[i - 1];
+    if (replaces_min(term, r.mu)) r = RowMin{term, i};
+  }
+  return r;
+}
+
+}  // namespace
+
+void setup(int n, double* /*x*/, double* data) {
+  int next = 0;
+  for (int i = 1; i < kPoints; ++i) {
+    for (int r = i + 1; r <= kPoints; ++r) data[n * (i - 1) + (r - 1)] = xrin[next++];
+  }
+  for (int i = 1; i <= kPoints; ++i) data[n * (i - 1) + (i - 1)] = 1e5;
+  for (int j = 2; j <= kPoints; ++j) {
+    for (int i = 1; i < j; ++i) data[n * (j - 1) + (i - 1)] = data[n * (i - 1) + (j - 1)];
+  }
+  for (int j = 0; j < kPoints; ++j) {
+    data[n * n + j] = xrin[kXrinA + j];
+    data[n * n + n + j] = xrin[kXrinC + j];
+  }
+}
+
+void value(int n, const double* x, double* f, const double* data) {
+  const double* c = data + n * n + n;
+  const double* a = data + n * n;
+  double s = 0.0;
+  for (int i = 0; i < n; ++i) s += c[i] * x[i];
+  for (int j = 1; j <= n; ++j) s += a[j - 1] * row_min(n, x, data, j).mu;
+  *f = -s;
+}
+
+// A row whose minimum stayed at the start value depends on no component and adds nothing.
+void gradient(int n, const double* x, double* g, const double* data) {
+  const double* c = data + n * n + n;
+  const double* a = data + n * n;
+  for (int i = 0; i < n; ++i) g[i] = -c[i];
+  for (int j = 1; j <= n; ++j) {
+    const int k = row_min(n, x, data, j).k;
+    if (k != 0) g[k - 1] += a[j - 1];
+  }
+}
+
 void hessian(int /*n*/, const double* /*x*/, double* /*h*/, const double* /*data*/) {}
 
 }  // namespace kinkbench::nonsmooth::p21
