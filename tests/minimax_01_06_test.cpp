@@ -317,6 +317,18 @@ TEST(MinimaxProblems1To6, ValuesFollowTheStatedOrderOfEvaluation) {
       0);
 }
 
+TEST(MinimaxProblems1To6, ProblemFiveGradientAddsTenTimesThePenaltyComponent) {
+  int told_apart = 0;
+  for (unsigned seed = 1; seed <= 200; ++seed) {
+    const Vec x = kinkbench::check::nearby_point({0, 0, 0, 0}, seed, 3.0);
+    const Vec g = minimax_gradient(5, 4, 2, x.data());
+    const double stated = (2 * x[0] - 5) + 10 * (2 * x[0] + 1);
+    EXPECT_EQ(g[0], stated) << "seed " << seed;
+    if (stated != 22 * x[0] + 5) ++told_apart;
+  }
+  EXPECT_GT(told_apart, 0);
+}
+
 // Gradients against central differences of the value and Hessians against central
 // differences of the gradient, for every k in 1..m, at seeded points near the start.
 TEST(MinimaxProblems1To6, DerivativesMatchCentralDifferences) {
