@@ -1,5 +1,7 @@
 // Problem 1: f1 = x1^2 + x2^4, f2 = (2 - x1)^2 + (2 - x2)^2, f3 = 2 exp(x2 - x1).
-// Every k other than 2 and 3 selects f1; the Hessian's default is f2's (kept as defined).
+// Value and gradient: every k other than 2 and 3 selects f1. The Hessian starts from
+// f2's (2, 0, 2) and changes it only for k = 1 and 3, so for k outside 1..3 it is f2's,
+// not the Hessian of the f1 the other routines deliver.
 #include <cmath>
 
 #include "minimax/problems.hpp"
