@@ -76,6 +76,9 @@ TEST(NonsmoothProblem02, ZeroArgumentTakesThePositiveSign) {
   const Vec h = kbtest::nonsmooth_hessian(2, 2, Vec{1, kNaN}.data());
   EXPECT_EQ(h, (Vec{2, 0, 2}));
   EXPECT_EQ(kbtest::nonsmooth_gradient(2, 2, Vec{1, kNaN}.data())[0], 2.0);
+  // Whatever sign bit the NaN carries.
+  const Vec minus_nan = {1, std::copysign(kNaN, -1.0)};
+  EXPECT_EQ(kbtest::nonsmooth_hessian(2, 2, minus_nan.data()), (Vec{2, 0, 2}));
 }
 
 // ---------------------------------------------------------------- problems 3 and 4
@@ -191,6 +194,9 @@ TEST(NonsmoothProblem09, ZeroArgumentTakesThePositiveSign) {
   expect_derivatives(9, 4, {0.5, 0}, {-0.75, 0}, {0.5, 0, 0.5});
   EXPECT_EQ(value(9, {1, 0}), -1.0);  // t = 0
   expect_derivatives(9, 4, {1, 0}, {6.5, 0}, {7.5, 0, 7.5});
+  // A NaN t, whatever its sign bit, is not below 0.
+  const Vec minus_nan = {1, std::copysign(kNaN, -1.0)};
+  EXPECT_EQ(kbtest::nonsmooth_hessian(9, 2, minus_nan.data()), (Vec{7.5, 0, 7.5}));
 }
 
 // ---------------------------------------------------------------- problem 10
