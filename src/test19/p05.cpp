@@ -1,11 +1,57 @@
-// PLACEHOLDER: nonsmooth problem 05 is not built yet; replace this whole file.
+// Problem 5: max(5 x1 + x2, -5 x1 + x2, x1^2 + x2^2 + 4 x2).
 #include "test19/problems.hpp"
+#include "test19/three_pieces.hpp"
 
 namespace kinkbench::nonsmooth::p05 {
+namespace {
 
-void setup(int /*n*/, double* /*x*/, double* /*data*/) {}
-void value(int /*n*/, const double* /*x*/, double* /*f*/, const double* /*data*/) {}
-void gradient(int /*n*/, const double* /*x*/, double* /*g*/, const double* /*data*/) {}
-void hessian(int /*n*/, const double* /*x*/, double* /*h*/, const double* /*data*/) {}
+struct Pieces {
+  double f1, f2, f3;
+};
+
+Pieces pieces(const double* x) {
+  return {5 * x[0] + x[1], -5 * x[0] + x[1], x[0] * x[0] + x[1] * x[1] + 4 * x[1]};
+}
+
+int active(const double* x) {
+  const Pieces p = pieces(x);
+  return active_of_three(p.f1, p.f2, p.f3);
+}
+
+}  // namespace
+
+// The only problem of the first ten whose starting point fills every component.
+void setup(int n, double* x, double* /*data*/) {
+  for (int i = 0; i < n; ++i) x[i] = 1;
+}
+
+void value(int /*n*/, const double* x, double* f, const double* /*data*/) {
+  const Pieces p = pieces(x);
+  *f = max_of_three(p.f1, p.f2, p.f3);
+}
+
+void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
+  switch (active(x)) {
+    case 1:
+      g[0] = 5;
+      g[1] = 1;
+      break;
+    case 2:
+      g[0] = -5;
+      g[1] = 1;
+      break;
+    default:
+      g[0] = 2 * x[0];
+      g[1] = 2 * x[1] + 4;
+  }
+}
+
+// The linear pieces have a zero Hessian, which the cleared output already holds.
+void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
+  if (active(x) == 3) {
+    h[0] = 2;
+    h[2] = 2;
+  }
+}
 
 }  // namespace kinkbench::nonsmooth::p05

@@ -1,11 +1,56 @@
-// PLACEHOLDER: nonsmooth problem 06 is not built yet; replace this whole file.
+// Problem 6: x1^2 + x2^2 plus the larger of 0 and two linear penalties weighted by 10.
 #include "test19/problems.hpp"
+#include "test19/three_pieces.hpp"
 
 namespace kinkbench::nonsmooth::p06 {
+namespace {
 
-void setup(int /*n*/, double* /*x*/, double* /*data*/) {}
-void value(int /*n*/, const double* /*x*/, double* /*f*/, const double* /*data*/) {}
-void gradient(int /*n*/, const double* /*x*/, double* /*g*/, const double* /*data*/) {}
-void hessian(int /*n*/, const double* /*x*/, double* /*h*/, const double* /*data*/) {}
+struct Pieces {
+  double f1, f2, f3;
+};
+
+Pieces pieces(const double* x) {
+  const double s = x[0] * x[0] + x[1] * x[1];
+  return {s, s + 10 * (-4 * x[0] - x[1] + 4), s + 10 * (-x[0] - 2 * x[1] + 6)};
+}
+
+int active(const double* x) {
+  const Pieces p = pieces(x);
+  return active_of_three(p.f1, p.f2, p.f3);
+}
+
+}  // namespace
+
+void setup(int /*n*/, double* x, double* /*data*/) {
+  x[0] = -1;
+  x[1] = 5;
+}
+
+void value(int /*n*/, const double* x, double* f, const double* /*data*/) {
+  const Pieces p = pieces(x);
+  *f = max_of_three(p.f1, p.f2, p.f3);
+}
+
+void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
+  switch (active(x)) {
+    case 1:
+      g[0] = 2 * x[0];
+      g[1] = 2 * x[1];
+      break;
+    case 2:
+      g[0] = 2 * x[0] - 40;
+      g[1] = 2 * x[1] - 10;
+      break;
+    default:
+      g[0] = 2 * x[0] - 10;
+      g[1] = 2 * x[1] - 20;
+  }
+}
+
+// Every piece has the Hessian 2 I, so no choice is needed here.
+void hessian(int /*n*/, const double* /*x*/, double* h, const double* /*data*/) {
+  h[0] = 2;
+  h[2] = 2;
+}
 
 }  // namespace kinkbench::nonsmooth::p06
