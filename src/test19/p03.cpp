@@ -7,21 +7,14 @@
 namespace kinkbench::nonsmooth::p03 {
 namespace {
 
-struct Pieces {
-  double f1, f2, f3;
-};
-
-Pieces pieces(const double* x) {
+ThreePieces pieces(const double* x) {
   const double q = x[1] * x[1];
   const double a = 2 - x[0];
   const double b = 2 - x[1];
   return {x[0] * x[0] + q * q, a * a + b * b, 2 * std::exp(x[1] - x[0])};
 }
 
-int active(const double* x) {
-  const Pieces p = pieces(x);
-  return active_of_three(p.f1, p.f2, p.f3);
-}
+int active(const double* x) { return active_of_three(pieces(x)); }
 
 }  // namespace
 
@@ -31,45 +24,27 @@ void setup(int /*n*/, double* x, double* /*data*/) {
 }
 
 void value(int /*n*/, const double* x, double* f, const double* /*data*/) {
-  const Pieces p = pieces(x);
-  *f = max_of_three(p.f1, p.f2, p.f3);
+  *f = max_of_three(pieces(x));
 }
 
 void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
-  switch (active(x)) {
-    case 1:
-      g[0] = 2 * x[0];
-      g[1] = 4 * (x[1] * x[1] * x[1]);
-      break;
-    case 2:
-      g[0] = -2 * (2 - x[0]);
-      g[1] = -2 * (2 - x[1]);
-      break;
-    default: {
-      const double e = std::exp(x[1] - x[0]);
-      g[0] = -2 * e;
-      g[1] = 2 * e;
-    }
+  const int piece = active(x);
+  if (piece != 1) {
+    common_piece_gradient(piece, x, g);
+    return;
   }
+  g[0] = 2 * x[0];
+  g[1] = 4 * (x[1] * x[1] * x[1]);
 }
 
 void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
-  switch (active(x)) {
-    case 1:
-      h[0] = 2;
-      h[2] = 12 * (x[1] * x[1]);
-      break;
-    case 2:
-      h[0] = 2;
-      h[2] = 2;
-      break;
-    default: {
-      const double e = std::exp(x[1] - x[0]);
-      h[0] = 2 * e;
-      h[1] = -2 * e;
-      h[2] = 2 * e;
-    }
+  const int piece = active(x);
+  if (piece != 1) {
+    common_piece_hessian(piece, x, h);
+    return;
   }
+  h[0] = 2;
+  h[2] = 12 * (x[1] * x[1]);
 }
 
 }  // namespace kinkbench::nonsmooth::p03

@@ -5,18 +5,11 @@
 namespace kinkbench::nonsmooth::p05 {
 namespace {
 
-struct Pieces {
-  double f1, f2, f3;
-};
-
-Pieces pieces(const double* x) {
+ThreePieces pieces(const double* x) {
   return {5 * x[0] + x[1], -5 * x[0] + x[1], x[0] * x[0] + x[1] * x[1] + 4 * x[1]};
 }
 
-int active(const double* x) {
-  const Pieces p = pieces(x);
-  return active_of_three(p.f1, p.f2, p.f3);
-}
+int active(const double* x) { return active_of_three(pieces(x)); }
 
 }  // namespace
 
@@ -26,8 +19,7 @@ void setup(int n, double* x, double* /*data*/) {
 }
 
 void value(int /*n*/, const double* x, double* f, const double* /*data*/) {
-  const Pieces p = pieces(x);
-  *f = max_of_three(p.f1, p.f2, p.f3);
+  *f = max_of_three(pieces(x));
 }
 
 void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {

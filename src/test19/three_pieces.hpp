@@ -2,9 +2,15 @@
 // to 6 so that value, gradient and Hessian agree on one rule.
 #pragma once
 
+#include <cmath>
+
 #include "core/rules.hpp"
 
 namespace kinkbench::nonsmooth {
+
+struct ThreePieces {
+  double f1, f2, f3;
+};
 
 // max(f1, f2, f3), passing over NaN pieces: NaN only when all three are NaN.
 inline double max_of_three(double f1, double f2, double f3) {
@@ -20,6 +26,34 @@ inline int active_of_three(double f1, double f2, double f3) {
   if (f1 >= f2 && f1 >= f3) return 1;
   if (f1 <= f2 && f2 >= f3) return 2;
   return 3;
+}
+
+inline double max_of_three(const ThreePieces& p) { return max_of_three(p.f1, p.f2, p.f3); }
+inline int active_of_three(const ThreePieces& p) { return active_of_three(p.f1, p.f2, p.f3); }
+
+// Problems 3 and 4 differ only in their first piece; pieces 2, (2 - x1)^2 + (2 - x2)^2,
+// and 3, 2 exp(x2 - x1), and their derivatives are common to both.
+inline void common_piece_gradient(int piece, const double* x, double* g) {
+  if (piece == 2) {
+    g[0] = -2 * (2 - x[0]);
+    g[1] = -2 * (2 - x[1]);
+  } else {
+    const double e = std::exp(x[1] - x[0]);
+    g[0] = -2 * e;
+    g[1] = 2 * e;
+  }
+}
+
+inline void common_piece_hessian(int piece, const double* x, double* h) {
+  if (piece == 2) {
+    h[0] = 2;
+    h[2] = 2;
+  } else {
+    const double e = std::exp(x[1] - x[0]);
+    h[0] = 2 * e;
+    h[1] = -2 * e;
+    h[2] = 2 * e;
+  }
 }
 
 }  // namespace kinkbench::nonsmooth
