@@ -106,6 +106,17 @@ TEST(KinkbenchCommand, BadArgumentsGiveOneLineAndStatusTwo) {
   }
 }
 
+TEST(KinkbenchCommand, CheckPassesForEveryProblemOfBothCollections) {
+  const CommandRun r = kinkbench("check");
+  ASSERT_EQ(r.status, 0) << r.out;
+  int ok_rows = 0;
+  for (size_t at = r.out.find(" ok\n"); at != std::string::npos; at = r.out.find(" ok\n", at + 1)) {
+    ++ok_rows;
+  }
+  EXPECT_EQ(ok_rows, 50) << r.out;
+  EXPECT_EQ(lines(kinkbench("check nonsmooth 21").out), 3);
+}
+
 TEST(KinkbenchCommand, HelpIsAvailableForEveryCommand) {
   for (const char* args : {"--help", "list --help", "eval --help", "check --help"}) {
     const CommandRun r = kinkbench(args);

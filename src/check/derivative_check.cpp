@@ -7,8 +7,7 @@
 namespace kinkbench::check {
 namespace {
 
-// Balances truncation against rounding for a central difference.
-double step_for(double xi) { return 6.0555e-6 * std::max(1.0, std::fabs(xi)); }
+double step_for(double xi, double step) { return step * std::max(1.0, std::fabs(xi)); }
 
 void record(Mismatch& worst, double analytic, double difference, int index) {
   const double scale = std::max({1.0, std::fabs(analytic), std::fabs(difference)});
@@ -23,13 +22,13 @@ void record(Mismatch& worst, double analytic, double difference, int index) {
 
 }  // namespace
 
-Mismatch gradient_error(int n, const Scalar& f, const Vector& g, const double* x) {
+Mismatch gradient_error(int n, const Scalar& f, const Vector& g, const double* x, double step) {
   std::vector<double> analytic(static_cast<size_t>(n), 0.0);
   g(x, analytic.data());
   std::vector<double> p(x, x + n);
   Mismatch worst;
   for (int i = 0; i < n; ++i) {
-    const double h = step_for(x[i]);
+    const double h = step_for(x[i], step);
     p[static_cast<size_t>(i)] = x[i] + h;
     const double up = f(p.data());
     p[static_cast<size_t>(i)] = x[i] - h;
@@ -40,7 +39,7 @@ Mismatch gradient_error(int n, const Scalar& f, const Vector& g, const double* x
   return worst;
 }
 
-Mismatch hessian_error(int n, const Vector& g, const Vector& h, const double* x) {
+Mismatch hessian_error(int n, const Vector& g, const Vector& h, const double* x, double step) {
   const auto un = static_cast<size_t>(n);
   std::vector<double> analytic(un * (un + 1) / 2, 0.0);
   h(x, analytic.data());
@@ -49,17 +48,17 @@ Mismatch hessian_error(int n, const Vector& g, const Vector& h, const double* x)
   std::vector<double> down(un);
   Mismatch worst;
   for (size_t j = 0; j < un; ++j) {
-    const double step = step_for(x[j]);
+    const double hj = step_for(x[j], step);
     std::fill(up.begin(), up.end(), 0.0);
     std::fill(down.begin(), down.end(), 0.0);
-    p[j] = x[j] + step;
+    p[j] = x[j] + hj;
     g(p.data(), up.data());
-    p[j] = x[j] - step;
+    p[j] = x[j] - hj;
     g(p.data(), down.data());
     p[j] = x[j];
     for (size_t i = j; i < un; ++i) {
       const size_t pos = i * (i + 1) / 2 + j;
-      record(worst, analytic[pos], (up[i] - down[i]) / (2 * step), static_cast<int>(pos));
+      record(worst, analytic[pos], (up[i] - down[i]) / (2 * hj), static_cast<int>(pos));
     }
   }
   return worst;
