@@ -350,16 +350,24 @@ TEST(Minimax0712OutOfRange, Problem8DerivativesTakeAnyK) {
   const std::vector<double> h = kbtest::minimax_hessian(8, 3, 20, x);
   const double c = -40.0 * 16 / -8000;
   EXPECT_EQ(h, (std::vector<double>{0, 0, c, 0, c, c}));
-  // Extreme k: 16 - k must not overflow; the results are whatever IEEE arithmetic gives.
-  for (int k : {INT_MIN, INT_MAX}) {
+  // Large |k|: 16 - k must not overflow, and the products of k, v and w are no longer
+  // exact, so their left-to-right order shows in the last bits.
+  int told_apart = 0;
+  for (int k : {INT_MIN, -987654321, 123456789, 379941309, 380150767, INT_MAX}) {
     SCOPED_TRACE(k);
     const double kd = k;
     const double v = 16.0 - kd;
     const double w = std::min(kd, v);
     const double d = v * x[1] + w * x[2];
+    const double d3 = d * d * d;
     EXPECT_EQ(kbtest::minimax_gradient(8, 3, k, x)[1], kd * v / (d * d));
-    EXPECT_EQ(kbtest::minimax_hessian(8, 3, k, x)[5], -2.0 * kd * (w * w) / (d * d * d));
+    const std::vector<double> hk = kbtest::minimax_hessian(8, 3, k, x);
+    EXPECT_EQ(hk[2], -2.0 * kd * (v * v) / d3);
+    EXPECT_EQ(hk[4], -2.0 * kd * v * w / d3);
+    EXPECT_EQ(hk[5], -2.0 * kd * (w * w) / d3);
+    if (-2.0 * kd * v * w / d3 != -2.0 * kd * (v * w) / d3) ++told_apart;
   }
+  EXPECT_GT(told_apart, 0);
 }
 
 TEST(Minimax0712OutOfRange, Problem10IsDefinedForEveryK) {
