@@ -315,6 +315,68 @@ TEST(MinimaxProblems1To6, ValuesFollowTheStatedOrderOfEvaluation) {
       0);
 }
 
+// Problem 5 forms f1 first and adds ten times the penalty to it, rather than using the
+// combined coefficients of each row.
+TEST(MinimaxProblems1To6, ProblemFiveValueAddsTenTimesThePenaltyToTheBase) {
+  const auto base = [](const Vec& x) {
+    return ((((((x[0] * x[0] + x[1] * x[1]) + 2 * (x[2] * x[2])) + x[3] * x[3]) - 5 * x[0]) -
+             5 * x[1]) -
+            21 * x[2]) +
+           7 * x[3];
+  };
+  const auto sq = [](double v) { return v * v; };
+  EXPECT_GT(bitwise_checks(
+                kProblems[4], 2,
+                [&](const Vec& x) {
+                  const double c =
+                      (((((((sq(x[0]) + sq(x[1])) + sq(x[2])) + sq(x[3])) + x[0]) - x[1]) + x[2]) -
+                       x[3]) -
+                      8;
+                  return base(x) + 10 * c;
+                },
+                [&](const Vec& x) {
+                  return ((((((((11 * sq(x[0]) + 11 * sq(x[1])) + 12 * sq(x[2])) + 11 * sq(x[3])) +
+                              5 * x[0]) -
+                             15 * x[1]) -
+                            11 * x[2]) -
+                           3 * x[3]) -
+                          80);
+                }),
+            0);
+  EXPECT_GT(bitwise_checks(
+                kProblems[4], 3,
+                [&](const Vec& x) {
+                  const double c =
+                      (((((sq(x[0]) + 2 * sq(x[1])) + sq(x[2])) + 2 * sq(x[3])) - x[0]) - x[3]) -
+                      10;
+                  return base(x) + 10 * c;
+                },
+                [&](const Vec& x) {
+                  return (((((((11 * sq(x[0]) + 21 * sq(x[1])) + 12 * sq(x[2])) + 21 * sq(x[3])) -
+                             15 * x[0]) -
+                            5 * x[1]) -
+                           21 * x[2]) -
+                          3 * x[3]) -
+                         100;
+                }),
+            0);
+  EXPECT_GT(
+      bitwise_checks(
+          kProblems[4], 4,
+          [&](const Vec& x) {
+            const double c = (((((sq(x[0]) + sq(x[1])) + sq(x[2])) + 2 * x[0]) - x[1]) - x[3]) - 5;
+            return base(x) + 10 * c;
+          },
+          [&](const Vec& x) {
+            return (((((((11 * sq(x[0]) + 11 * sq(x[1])) + 12 * sq(x[2])) + sq(x[3])) + 15 * x[0]) -
+                      15 * x[1]) -
+                     21 * x[2]) -
+                    3 * x[3]) -
+                   50;
+          }),
+      0);
+}
+
 TEST(MinimaxProblems1To6, ProblemFiveGradientAddsTenTimesThePenaltyComponent) {
   int told_apart = 0;
   for (unsigned seed = 1; seed <= 200; ++seed) {

@@ -229,6 +229,26 @@ TEST(Minimax0712Values, FollowTheStatedOrderOfOperations) {
   }
 }
 
+// Problem 11's hk(1) is (-2 t^2) t t, not -2 (t^2)^2; the two round apart at some t_k.
+TEST(Minimax0712Values, Problem11HessianKeepsTheStatedOrderOfOperations) {
+  ASSERT_EQ(kbtest::setup_minimax(11, 4).ierr, 0);
+  const double x11[4] = {0.3, 0.7, 1.3, 0.1};
+  int h_told_apart = 0;
+  for (int k = 1; k <= 21; ++k) {
+    SCOPED_TRACE(k);
+    const double t = e06(k);
+    const double m2t2 = -2 * (t * t);
+    const std::vector<double> h = kbtest::minimax_hessian(11, 4, k, x11);
+    EXPECT_EQ(bits(h[0]), bits(m2t2 * t * t));
+    EXPECT_EQ(bits(h[1]), bits(m2t2 * t));
+    if (m2t2 * t * t != -2 * ((t * t) * (t * t))) ++h_told_apart;
+    const double g = -2 * ((x11[0] * t + x11[1]) * t + x11[2]);
+    EXPECT_EQ(kbtest::minimax_gradient(11, 4, k, x11),
+              (std::vector<double>{t * t * g, t * g, g, 1}));
+  }
+  EXPECT_GT(h_told_apart, 0);
+}
+
 TEST(Minimax0712Values, ZeroDenominatorGivesAnIeeeResultNotATrap) {
   ASSERT_EQ(kbtest::setup_minimax(7, 3).ierr, 0);
   const double x[3] = {1, 0, 1};
