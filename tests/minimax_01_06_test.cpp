@@ -315,6 +315,68 @@ TEST(MinimaxProblems1To6, ValuesFollowTheStatedOrderOfEvaluation) {
       0);
 }
 
+// Problem 5 forms f1 first and adds ten times the penalty to it, rather than using the
+// combined coefficients of each row.
+TEST(MinimaxProblems1To6, ProblemFiveValueAddsTenTimesThePenaltyToTheBase) {
+  const auto base = [](const Vec& x) {
+    return ((((((x[0] * x[0] + x[1] * x[1]) + 2 * (x[2] * x[2])) + x[3] * x[3]) - 5 * x[0]) -
+             5 * x[1]) -
+            21 * x[2]) +
+           7 * x[3];
+  };
+  const auto sq = [](double v) { return v * v; };
+  EXPECT_GT(bitwise_checks(
+                kProblems[4], 2,
+                [&](const Vec& x) {
+                  const double c =
+                      (((((((sq(x[0]) + sq(x[1])) + sq(x[2])) + sq(x[3])) + x[0]) - x[1]) + x[2]) -
+                       x[3]) -
+                      8;
+                  return base(x) + 10 * c;
+                },
+                [&](const Vec& x) {
+                  return ((((((((11 * sq(x[0]) + 11 * sq(x[1])) + 12 * sq(x[2])) + 11 * sq(x[3])) +
+                              5 * x[0]) -
+                             15 * x[1]) -
+                            11 * x[2]) -
+                           3 * x[3]) -
+                          80);
+                }),
+            0);
+  EXPECT_GT(bitwise_checks(
+                kProblems[4], 3,
+                [&](const Vec& x) {
+                  const double c =
+                      (((((sq(x[0]) + 2 * sq(x[1])) + sq(x[2])) + 2 * sq(x[3])) - x[0]) - x[3]) -
+                      10;
+                  return base(x) + 10 * c;
+                },
+                [&](const Vec& x) {
+                  return (((((((11 * sq(x[0]) + 21 * sq(x[1])) + 12 * sq(x[2])) + 21 * sq(x[3])) -
+                             15 * x[0]) -
+                            5 * x[1]) -
+                           21 * x[2]) -
+                          3 * x[3]) -
+                         100;
+                }),
+            0);
+  EXPECT_GT(
+      bitwise_checks(
+          kProblems[4], 4,
+          [&](const Vec& x) {
+            const double c = (((((sq(x[0]) + sq(x[1])) + sq(x[2])) + 2 * x[0]) - x[1]) - x[3]) - 5;
+            return base(x) + 10 * c;
+          },
+          [&](const Vec& x) {
+            return (((((((11 * sq(x[0]) + 11 * sq(x[1])) + 12 * sq(x[2])) + sq(x[3])) + 15 * x[0]) -
+                      15 * x[1]) -
+                     21 * x[2]) -
+                    3 * x[3]) -
+                   50;
+          }),
+      0);
+}
+
 TEST(MinimaxProblems1To6, ProblemFiveGradientAddsTenTimesThePenaltyComponent) {
   int told_apart = 0;
   for (unsigned seed = 1; seed <= 200; ++seed) {
@@ -323,6 +385,53 @@ TEST(MinimaxProblems1To6, ProblemFiveGradientAddsTenTimesThePenaltyComponent) {
     const double stated = (2 * x[0] - 5) + 10 * (2 * x[0] + 1);
     EXPECT_EQ(g[0], stated) << "seed " << seed;
     if (stated != 22 * x[0] + 5) ++told_apart;
+  }
+  EXPECT_GT(told_apart, 0);
+}
+
+// Problem 6's Hessian entry by entry as the general formula H(i,j) = 2 c_a A_i A_j +
+// 2 c_b B_i B_j + F_a a_ij + F_b b_ij (+ 2 c_3, 2 c_4 on the diagonal), with (i, j) the
+// packed row and column and b_ij formed before F_b multiplies it.
+TEST(MinimaxProblems1To6, ProblemSixHessianFollowsTheGeneralFormulaEntryByEntry) {
+  constexpr double kCoef[4][6] = {
+      // c_a, c_b, c_3, c_4, l_a, l_b
+      {1, 1, 2, 1, -5, -5},
+      {11, 11, 12, 11, 5, -15},
+      {11, 21, 12, 21, -15, -5},
+      {11, 11, 12, 1, 15, -15},
+  };
+  int told_apart = 0;
+  for (unsigned seed = 1; seed <= 200; ++seed) {
+    const Vec x = kinkbench::check::nearby_point({0, 0, 0, 0}, seed, 0.5);
+    const double p = x[3] + 1;
+    const double a = x[0] - (p * p) * (p * p);
+    const double b = x[1] - (a * a) * (a * a);
+    const double alpha = -4 * (p * p * p);
+    const double beta = -4 * (a * a * a);
+    const double A[4] = {1, 0, 0, alpha};
+    const double B[4] = {beta, 1, 0, alpha * beta};
+    for (int k = 1; k <= 4; ++k) {
+      const double* c = kCoef[k - 1];
+      const double fa = 2 * c[0] * a + c[4];
+      const double fb = 2 * c[1] * b + c[5];
+      const Vec h = minimax_hessian(6, 4, k, x.data());
+      for (int i = 1; i <= 4; ++i) {
+        for (int j = 1; j <= i; ++j) {
+          const double a_ij = (i == 4 && j == 4) ? -12 * (p * p) : 0;
+          const double b_ij = -12 * (a * a) * A[i - 1] * A[j - 1] + beta * a_ij;
+          double want =
+              ((2 * c[0] * A[i - 1] * A[j - 1] + 2 * c[1] * B[i - 1] * B[j - 1]) + fa * a_ij) +
+              fb * b_ij;
+          if (i == j && i >= 3) want += 2 * c[i - 1];
+          EXPECT_EQ(kbtest::packed_at(h, i, j), want)
+              << "k " << k << " H(" << i << "," << j << ") seed " << seed;
+        }
+      }
+      // The same entry grouped the other way round, to show the points tell them apart.
+      const double regrouped =
+          (2 * c[0] * alpha + 2 * c[1] * beta * (alpha * beta)) + fb * (-12 * (a * a)) * alpha;
+      if (regrouped != kbtest::packed_at(h, 4, 1)) ++told_apart;
+    }
   }
   EXPECT_GT(told_apart, 0);
 }

@@ -229,6 +229,26 @@ TEST(Minimax0712Values, FollowTheStatedOrderOfOperations) {
   }
 }
 
+// Problem 11's hk(1) is (-2 t^2) t t, not -2 (t^2)^2; the two round apart at some t_k.
+TEST(Minimax0712Values, Problem11HessianKeepsTheStatedOrderOfOperations) {
+  ASSERT_EQ(kbtest::setup_minimax(11, 4).ierr, 0);
+  const double x11[4] = {0.3, 0.7, 1.3, 0.1};
+  int h_told_apart = 0;
+  for (int k = 1; k <= 21; ++k) {
+    SCOPED_TRACE(k);
+    const double t = e06(k);
+    const double m2t2 = -2 * (t * t);
+    const std::vector<double> h = kbtest::minimax_hessian(11, 4, k, x11);
+    EXPECT_EQ(bits(h[0]), bits(m2t2 * t * t));
+    EXPECT_EQ(bits(h[1]), bits(m2t2 * t));
+    if (m2t2 * t * t != -2 * ((t * t) * (t * t))) ++h_told_apart;
+    const double g = -2 * ((x11[0] * t + x11[1]) * t + x11[2]);
+    EXPECT_EQ(kbtest::minimax_gradient(11, 4, k, x11),
+              (std::vector<double>{t * t * g, t * g, g, 1}));
+  }
+  EXPECT_GT(h_told_apart, 0);
+}
+
 TEST(Minimax0712Values, ZeroDenominatorGivesAnIeeeResultNotATrap) {
   ASSERT_EQ(kbtest::setup_minimax(7, 3).ierr, 0);
   const double x[3] = {1, 0, 1};
@@ -350,16 +370,24 @@ TEST(Minimax0712OutOfRange, Problem8DerivativesTakeAnyK) {
   const std::vector<double> h = kbtest::minimax_hessian(8, 3, 20, x);
   const double c = -40.0 * 16 / -8000;
   EXPECT_EQ(h, (std::vector<double>{0, 0, c, 0, c, c}));
-  // Extreme k: 16 - k must not overflow; the results are whatever IEEE arithmetic gives.
-  for (int k : {INT_MIN, INT_MAX}) {
+  // Large |k|: 16 - k must not overflow, and the products of k, v and w are no longer
+  // exact, so their left-to-right order shows in the last bits.
+  int told_apart = 0;
+  for (int k : {INT_MIN, -987654321, 123456789, 379941309, 380150767, INT_MAX}) {
     SCOPED_TRACE(k);
     const double kd = k;
     const double v = 16.0 - kd;
     const double w = std::min(kd, v);
     const double d = v * x[1] + w * x[2];
+    const double d3 = d * d * d;
     EXPECT_EQ(kbtest::minimax_gradient(8, 3, k, x)[1], kd * v / (d * d));
-    EXPECT_EQ(kbtest::minimax_hessian(8, 3, k, x)[5], -2.0 * kd * (w * w) / (d * d * d));
+    const std::vector<double> hk = kbtest::minimax_hessian(8, 3, k, x);
+    EXPECT_EQ(hk[2], -2.0 * kd * (v * v) / d3);
+    EXPECT_EQ(hk[4], -2.0 * kd * v * w / d3);
+    EXPECT_EQ(hk[5], -2.0 * kd * (w * w) / d3);
+    if (-2.0 * kd * v * w / d3 != -2.0 * kd * (v * w) / d3) ++told_apart;
   }
+  EXPECT_GT(told_apart, 0);
 }
 
 TEST(Minimax0712OutOfRange, Problem10IsDefinedForEveryK) {

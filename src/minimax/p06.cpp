@@ -53,7 +53,8 @@ void gradient(int /*n*/, int k, const double* x, double* gk, const double* /*dat
 // A = grad a = (1, 0, 0, alpha), B = grad b = (beta, 1, 0, alpha beta), D2a non-zero
 // only at (4, 4) and D2b = -12 a^2 A A' + beta D2a. Terms that vanish identically are
 // left out, so row and column 3 off the diagonal are exact zeros even where a, b or
-// their derivatives overflow.
+// their derivatives overflow. Each entry keeps the formula's order for its (i, j), row
+// first, with the second derivative of b formed before F_b multiplies it.
 void hessian(int /*n*/, int k, const double* x, double* hk, const double* /*data*/) {
   const quadratic_penalty::Coefficients& c = quadratic_penalty::kRows[row_of(k) - 1];
   const Transformed t = transform(x);
@@ -66,15 +67,15 @@ void hessian(int /*n*/, int k, const double* x, double* hk, const double* /*data
   const double ca2 = 2 * c.quad[0];
   const double cb2 = 2 * c.quad[1];
   const double ab = alpha * beta;
-  hk[0] = (ca2 + cb2 * beta * beta) + fb * b_aa;                // (1,1)
-  hk[1] = cb2 * beta;                                           // (2,1)
-  hk[2] = cb2;                                                  // (2,2)
-  hk[3] = 0;                                                    // (3,1)
-  hk[4] = 0;                                                    // (3,2)
-  hk[5] = 2 * c.quad[2];                                        // (3,3)
-  hk[6] = (ca2 * alpha + cb2 * beta * ab) + fb * b_aa * alpha;  // (4,1)
-  hk[7] = cb2 * ab;                                             // (4,2)
-  hk[8] = 0;                                                    // (4,3)
+  hk[0] = (ca2 + cb2 * beta * beta) + fb * b_aa;                  // (1,1)
+  hk[1] = cb2 * beta;                                             // (2,1)
+  hk[2] = cb2;                                                    // (2,2)
+  hk[3] = 0;                                                      // (3,1)
+  hk[4] = 0;                                                      // (3,2)
+  hk[5] = 2 * c.quad[2];                                          // (3,3)
+  hk[6] = (ca2 * alpha + cb2 * ab * beta) + fb * (b_aa * alpha);  // (4,1)
+  hk[7] = cb2 * ab;                                               // (4,2)
+  hk[8] = 0;                                                      // (4,3)
   hk[9] = (((ca2 * alpha * alpha + cb2 * ab * ab) + fa * a44) +
            fb * (b_aa * alpha * alpha + beta * a44)) +
           2 * c.quad[3];  // (4,4)

@@ -60,7 +60,7 @@ void hessian(int n, int k, const double* x, double* hk, const double* /*data*/) 
   const double d3 = d * d * d;
   const double m2k = -2.0 * c.k;
   hk[2] = m2k * (c.v * c.v) / d3;
-  hk[4] = m2k * (c.v * c.w) / d3;
+  hk[4] = m2k * c.v * c.w / d3;  // left to right: the products round once k is large
   hk[5] = m2k * (c.w * c.w) / d3;
 }
 
