@@ -170,6 +170,88 @@ TEST(Nonsmooth17To24Pieces, Problem17NaNFallsToF3AndExtraComponentsStayZero) {
   }
 }
 
+// The pieces of problem 17 square a term before scaling it (0.001·R², 100·(...)², 1200·x²,
+// 12·x(1)², 0.008·x(i)²); scaling first rounds differently. References follow the
+// definitions term by term, at points where one piece leads by a wide margin.
+double f1_17(const std::vector<double>& x) {
+  double sum = 0, r = 0;
+  for (size_t i = 0; i < 10; ++i) sum += (x[i] - 1) * (x[i] - 1);
+  for (size_t i = 0; i < 10; ++i) r += x[i] * x[i];
+  r -= 0.25;
+  return sum + 0.001 * (r * r);
+}
+
+double f3_17(const std::vector<double>& x) {
+  double chain = 0, ones = 0;
+  for (size_t i = 0; i < 9; ++i) {
+    const double d = x[i + 1] - x[i] * x[i];
+    chain += 100 * (d * d);
+  }
+  for (size_t i = 1; i < 10; ++i) ones += (1 - x[i]) * (1 - x[i]);
+  return chain + ones;
+}
+
+double f2_17_approx(const std::vector<double>& x) {
+  double sum = 0;
+  for (int m = 1; m <= 29; ++m) {
+    const double t = m / 29.0;
+    double s = 0, d = 0;
+    for (int j = 1; j <= 10; ++j) s += x[static_cast<size_t>(j - 1)] * std::pow(t, j - 1);
+    for (int j = 2; j <= 10; ++j) d += (j - 1) * x[static_cast<size_t>(j - 1)] * std::pow(t, j - 2);
+    sum += (d - s * s - 1) * (d - s * s - 1);
+  }
+  const double q = x[1] - x[0] * x[0] - 1;
+  return sum + x[0] * x[0] + q * q;
+}
+
+TEST(Nonsmooth17To24Pieces, Problem17SquaresBeforeScaling) {
+  set_up(17, 10);
+  const std::vector<double> f1_base = {-0.8, 0.6, 0.35, 0.1, 0, 0, 0, 0, 0, 0};
+  const std::vector<double> f3_base = {0, 1, 0, 1, 0, 1, 0, 1, 0, 1};
+  // F1's small terms sit far below its ulp, so it takes many points for the rounding to
+  // show.
+  for (unsigned seed = 1; seed <= 2000; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    const std::vector<double> x = kinkbench::check::nearby_point(f1_base, seed, 0.003);
+    ASSERT_GT(f1_17(x), 1.1 * std::max(f2_17_approx(x), f3_17(x)));
+    EXPECT_EQ(nonsmooth_value(17, 10, x.data()), f1_17(x));
+    double r = 0;
+    for (double xi : x) r += xi * xi;
+    r -= 0.25;
+    const std::vector<double> h = nonsmooth_hessian(17, 10, x.data());
+    for (int i = 1; i <= 10; ++i) {
+      const double xi = x[static_cast<size_t>(i - 1)];
+      EXPECT_EQ(packed_at(h, i, i), 0.008 * (xi * xi) + 2 + 0.004 * r)
+          << "H(" << i << ", " << i << ")";
+    }
+  }
+  for (unsigned seed = 1; seed <= 100; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::vector<double> x = kinkbench::check::nearby_point(f3_base, seed, 0.05);
+    ASSERT_GT(f3_17(x), 1.1 * std::max(f1_17(x), f2_17_approx(x)));
+    EXPECT_EQ(nonsmooth_value(17, 10, x.data()), f3_17(x));
+    const std::vector<double> h = nonsmooth_hessian(17, 10, x.data());
+    EXPECT_EQ(packed_at(h, 1, 1), 1200 * (x[0] * x[0]) - 400 * x[1]);
+    for (int i = 2; i <= 9; ++i) {
+      const double xi = x[static_cast<size_t>(i - 1)];
+      EXPECT_EQ(packed_at(h, i, i), 1200 * (xi * xi) - 400 * x[static_cast<size_t>(i)] + 202)
+          << "H(" << i << ", " << i << ")";
+    }
+
+    // Piece F2 with x(2..10) = 0: s(m) = x(1) and r(m) = -x(1)² - 1 at every sample.
+    const double x1 = 0.25 + 0.0001 * seed;
+    x.assign(10, 0.0);
+    x[0] = x1;
+    ASSERT_GT(f2_17_approx(x), 1.1 * std::max(f1_17(x), f3_17(x)));
+    const double dr1 = -2.0 * x1;
+    const double rm = 0.0 - x1 * x1 - 1.0;
+    double h11 = 0;
+    for (int m = 1; m <= 29; ++m) h11 += 2.0 * (dr1 * dr1 - 2.0 * rm * 1.0);
+    h11 = h11 + 12 * (x1 * x1) - 4 * x[1] + 6;
+    EXPECT_EQ(packed_at(nonsmooth_hessian(17, 10, x.data()), 1, 1), h11);
+  }
+}
+
 TEST(Nonsmooth17To24Pieces, Problem18CoincidentPointsGiveNaN) {
   std::vector<double> x = set_up(18, 12);
   x[0] = 0;  // P_1 on the origin

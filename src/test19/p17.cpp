@@ -1,4 +1,6 @@
-// Nonsmooth problem 17: the maximum of three smooth functions of x(1..10).
+// Nonsmooth problem 17: the maximum of three smooth functions of x(1..10). Scaled squares
+// (0.001·R², 100·d², 1200·x², ...) square first, then scale: the other grouping rounds
+// differently and so changes the bits of values and Hessians.
 #include "core/rules.hpp"
 #include "test19/problems.hpp"
 
@@ -45,7 +47,7 @@ double f1(const double* x) {
   double sum = 0.0;
   for (int i = 0; i < kN; ++i) sum += (x[i] - 1.0) * (x[i] - 1.0);
   const double r = radius_term(x);
-  return sum + 0.001 * r * r;
+  return sum + 0.001 * (r * r);
 }
 
 double f2(const double* x) {
@@ -62,7 +64,7 @@ double f3(const double* x) {
   double chain = 0.0;
   for (int i = 0; i < kN - 1; ++i) {
     const double d = x[i + 1] - x[i] * x[i];
-    chain += 100.0 * d * d;
+    chain += 100.0 * (d * d);
   }
   double ones = 0.0;
   for (int i = 1; i < kN; ++i) ones += (1.0 - x[i]) * (1.0 - x[i]);
@@ -133,7 +135,7 @@ void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
       const double r = radius_term(x);
       for (int i = 1; i <= kN; ++i) {
         for (int j = 1; j < i; ++j) h[packed(i, j)] = 0.008 * x[i - 1] * x[j - 1];
-        h[packed(i, i)] = 0.008 * x[i - 1] * x[i - 1] + 2.0 + 0.004 * r;
+        h[packed(i, i)] = 0.008 * (x[i - 1] * x[i - 1]) + 2.0 + 0.004 * r;
       }
       break;
     }
@@ -147,15 +149,15 @@ void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
           }
         }
       }
-      h[packed(1, 1)] = h[packed(1, 1)] + 12.0 * x[0] * x[0] - 4.0 * x[1] + 6.0;
+      h[packed(1, 1)] = h[packed(1, 1)] + 12.0 * (x[0] * x[0]) - 4.0 * x[1] + 6.0;
       h[packed(2, 1)] = h[packed(2, 1)] - 4.0 * x[0];
       h[packed(2, 2)] = h[packed(2, 2)] + 2.0;
       break;
     }
     default: {
-      h[packed(1, 1)] = 1200.0 * x[0] * x[0] - 400.0 * x[1];
+      h[packed(1, 1)] = 1200.0 * (x[0] * x[0]) - 400.0 * x[1];
       for (int i = 2; i < kN; ++i) {
-        h[packed(i, i)] = 1200.0 * x[i - 1] * x[i - 1] - 400.0 * x[i] + 202.0;
+        h[packed(i, i)] = 1200.0 * (x[i - 1] * x[i - 1]) - 400.0 * x[i] + 202.0;
       }
       h[packed(kN, kN)] = 202.0;
       for (int i = 1; i < kN; ++i) h[packed(i + 1, i)] = -400.0 * x[i - 1];
