@@ -2,6 +2,7 @@
 // status 2 for every bad argument.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,8 +26,10 @@ std::string slurp(const std::string& path) {
 }
 
 CommandRun kinkbench(const std::string& args) {
-  const std::string out = testing::TempDir() + "kb_cli_out.txt";
-  const std::string err = testing::TempDir() + "kb_cli_err.txt";
+  // ctest runs tests in parallel processes: name the files after this one.
+  const std::string stem = testing::TempDir() + "kb_cli_" + std::to_string(getpid());
+  const std::string out = stem + ".out";
+  const std::string err = stem + ".err";
   const std::string command =
       std::string(KINKBENCH_CLI_PATH) + " " + args + " >" + out + " 2>" + err;
   const int raw = std::system(command.c_str());

@@ -405,6 +405,7 @@ TEST(NonsmoothDerivatives01to12, MatchCentralDifferencesWherePieceIsStable) {
 TEST(NonsmoothDerivatives01to12, StabilityTestSeesAKink) {
   EXPECT_FALSE(piece_is_stable(8, {0.8, 0.6}));
   EXPECT_FALSE(piece_is_stable(10, {2, 2}));
+  ASSERT_EQ(kbtest::setup_nonsmooth(12, 5).ierr, 0);
   EXPECT_FALSE(piece_is_stable(12, {-0.5, 2, 2.5, 0.5, 1.5}));
 }
 
