@@ -43,7 +43,7 @@ PointResult parse_point(const char* text, std::size_t size, double* x, int n);
 // n-th item's line needs; the reading stops there.
 PointResult read_point_fd(int fd, double* x, int n, char* buffer, std::size_t capacity);
 
-// Opens path, reads it through a fixed buffer and closes it.
+// Opens path, reads it through a fixed static buffer (not reentrant) and closes it.
 PointResult read_point_file(const char* path, double* x, int n);
 
 }  // namespace kinkbench::blackbox
