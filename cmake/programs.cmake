@@ -17,11 +17,13 @@ foreach(program mmeval nseval)
   endif()
 endforeach()
 
-# Evaluates the starting point (2, 2) with mmeval in a scratch directory and shows the
-# result file.
+# The README's first command: shows both collections, then evaluates the starting point
+# (2, 2) with mmeval in a scratch directory and shows the result file.
 set(KINKBENCH_DEMO_DIR ${PROJECT_BINARY_DIR}/demo)
 file(WRITE ${PROJECT_BINARY_DIR}/demo-input.in "2\n2\n")
 add_custom_target(demo
+  COMMAND $<TARGET_FILE:kinkbench_cli> list
+  COMMAND ${CMAKE_COMMAND} -E echo ""
   COMMAND ${CMAKE_COMMAND} -E make_directory ${KINKBENCH_DEMO_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_BINARY_DIR}/demo-input.in
           ${KINKBENCH_DEMO_DIR}/input.in
@@ -31,6 +33,6 @@ add_custom_target(demo
   COMMAND ${CMAKE_COMMAND} -E chdir ${KINKBENCH_DEMO_DIR} $<TARGET_FILE:mmeval>
   COMMAND ${CMAKE_COMMAND} -E echo "output.out:"
   COMMAND ${CMAKE_COMMAND} -E cat ${KINKBENCH_DEMO_DIR}/output.out
-  DEPENDS mmeval
+  DEPENDS mmeval kinkbench_cli
   USES_TERMINAL
-  COMMENT "mmeval at the starting point of minimax problem 1")
+  COMMENT "the collections, and mmeval at the starting point of minimax problem 1")

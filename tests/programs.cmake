@@ -8,14 +8,9 @@ target_compile_definitions(kinkbench_tests PRIVATE
 add_dependencies(kinkbench_tests mmeval nseval)
 target_sources(kinkbench_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/fortran/differential_test.cpp)
 
-include(CheckLanguage)
-check_language(Fortran)
 if(CMAKE_Fortran_COMPILER)
-  enable_language(Fortran)
   add_executable(kinkbench_fortran_reference ${CMAKE_CURRENT_SOURCE_DIR}/fortran/reference.f90)
   target_compile_definitions(kinkbench_tests PRIVATE
     KINKBENCH_FORTRAN_REFERENCE="$<TARGET_FILE:kinkbench_fortran_reference>")
   add_dependencies(kinkbench_tests kinkbench_fortran_reference)
-else()
-  message(STATUS "No Fortran compiler: the differential test of the point reader will skip")
 endif()
