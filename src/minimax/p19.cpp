@@ -2,11 +2,13 @@
 // f_k = F + 10 g_k. Every k other than 1, 3, 4 and 5 takes g_2, in all three routines.
 #include "core/rules.hpp"
 #include "minimax/integer_power.hpp"
+#include "minimax/penalty_family.hpp"
 #include "minimax/problems.hpp"
 
 namespace kinkbench::minimax::p19 {
 namespace {
 
+namespace pf = penalty_family;
 using kinkbench::minimax::detail::ipow;
 
 constexpr int kVars = 7;
@@ -14,15 +16,10 @@ constexpr int kVars = 7;
 // The partial function that k selects; value, gradient and Hessian all go through it.
 int piece(int k) { return (k == 1 || k == 3 || k == 4 || k == 5) ? k : 2; }
 
-double sq(double a) { return a * a; }
-
-double& at(double* hk, int i, int j) { return hk[kinkbench::detail::packed(i, j)]; }
+using pf::at;
+using pf::sq;
 
 // v[1..7] = x(1..7), so the formulas keep their 1-based indices.
-void load(const double* x, double* v) {
-  for (int i = 1; i <= kVars; ++i) v[i] = x[i - 1];
-}
-
 double objective(const double* v) {
   return sq(v[1] - 10) + 5 * sq(v[2] - 12) + ipow(v[3], 4) + 3 * sq(v[4] - 11) +
          10 * ipow(v[5], 6) + 7 * (v[6] * v[6]) + ipow(v[7], 4) - 4 * v[6] * v[7] - 10 * v[6] -
@@ -52,17 +49,13 @@ void setup(int /*n*/, double* x, double* /*data*/) {
 }
 
 void value(int /*n*/, int k, const double* x, double* fk, const double* /*data*/) {
-  double v[kVars + 1];
-  load(x, v);
-  const int p = piece(k);
-  const double f = objective(v);
-  *fk = p == 1 ? f : f + 10 * penalty(p, v);
+  pf::penalised_value<kVars, piece, objective, penalty>(k, x, fk);
 }
 
 // Writes gk(1..7) only.
 void gradient(int /*n*/, int k, const double* x, double* gk, const double* /*data*/) {
   double v[kVars + 1];
-  load(x, v);
+  pf::load(x, v, kVars);
   double g[kVars + 1];
   g[1] = 2 * (v[1] - 10);
   g[2] = 10 * (v[2] - 12);
@@ -102,13 +95,13 @@ void gradient(int /*n*/, int k, const double* x, double* gk, const double* /*dat
       g[5] = g[5] + 50;
       break;
   }
-  for (int i = 1; i <= kVars; ++i) gk[i - 1] = g[i];
+  pf::store(g, gk, kVars);
 }
 
 // Clears all n(n+1)/2 entries, then writes rows 1..7.
 void hessian(int n, int k, const double* x, double* hk, const double* /*data*/) {
   double v[kVars + 1];
-  load(x, v);
+  pf::load(x, v, kVars);
   kinkbench::detail::clear(hk, kinkbench::detail::packed_size(n));
   at(hk, 1, 1) = 2;
   at(hk, 2, 2) = 10;

@@ -14,9 +14,7 @@ constexpr int kVars = 10;
 // The partial function that k selects; value, gradient and Hessian all go through it.
 int piece(int k) { return (k >= 1 && k <= 9) ? k : 2; }
 
-void load(const double* x, double* v) {
-  for (int i = 1; i <= kVars; ++i) v[i] = x[i - 1];
-}
+double objective(const double* v) { return pf::objective_head(v) + 45; }
 
 }  // namespace
 
@@ -27,22 +25,18 @@ void setup(int /*n*/, double* x, double* /*data*/) {
 }
 
 void value(int /*n*/, int k, const double* x, double* fk, const double* /*data*/) {
-  double v[kVars + 1];
-  load(x, v);
-  const int p = piece(k);
-  const double f = pf::objective_head(v) + 45;
-  *fk = p == 1 ? f : f + 10 * pf::penalty(p, v);
+  pf::penalised_value<kVars, piece, objective, pf::penalty>(k, x, fk);
 }
 
 // Writes gk(1..10) only.
 void gradient(int /*n*/, int k, const double* x, double* gk, const double* /*data*/) {
   double v[kVars + 1];
-  load(x, v);
+  pf::load(x, v, kVars);
   double g[kVars + 1];
   pf::objective_head_gradient(v, g);
   const int p = piece(k);
   if (p != 1) pf::add_penalty_gradient(p, v, g);
-  for (int i = 1; i <= kVars; ++i) gk[i - 1] = g[i];
+  pf::store(g, gk, kVars);
 }
 
 // Clears all n(n+1)/2 entries, then writes rows 1..10; the Hessian is constant.

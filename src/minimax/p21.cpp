@@ -20,10 +20,6 @@ constexpr int kVars = 20;
 // The partial function that k selects; value, gradient and Hessian all go through it.
 int piece(int k) { return (k >= 1 && k <= 18) ? k : 10; }
 
-void load(const double* x, double* v) {
-  for (int i = 1; i <= kVars; ++i) v[i] = x[i - 1];
-}
-
 double objective(const double* v) {
   return pf::objective_head(v) + sq(v[11] - 9) + 10 * sq(v[12] - 1) + 5 * sq(v[13] - 7) +
          4 * sq(v[14] - 14) + 27 * sq(v[15] - 1) + ipow(v[16], 4) + sq(v[17] - 2) +
@@ -64,17 +60,13 @@ void setup(int /*n*/, double* x, double* /*data*/) {
 }
 
 void value(int /*n*/, int k, const double* x, double* fk, const double* /*data*/) {
-  double v[kVars + 1];
-  load(x, v);
-  const int p = piece(k);
-  const double f = objective(v);
-  *fk = p == 1 ? f : f + 10 * penalty(p, v);
+  pf::penalised_value<kVars, piece, objective, penalty>(k, x, fk);
 }
 
 // Writes gk(1..20) only.
 void gradient(int /*n*/, int k, const double* x, double* gk, const double* /*data*/) {
   double v[kVars + 1];
-  load(x, v);
+  pf::load(x, v, kVars);
   double g[kVars + 1];
   pf::objective_head_gradient(v, g);
   g[11] = 2 * (v[11] - 9);
@@ -145,13 +137,13 @@ void gradient(int /*n*/, int k, const double* x, double* gk, const double* /*dat
       pf::add_penalty_gradient(p, v, g);
       break;
   }
-  for (int i = 1; i <= kVars; ++i) gk[i - 1] = g[i];
+  pf::store(g, gk, kVars);
 }
 
 // Clears all n(n+1)/2 entries, then writes rows 1..20.
 void hessian(int n, int k, const double* x, double* hk, const double* /*data*/) {
   double v[kVars + 1];
-  load(x, v);
+  pf::load(x, v, kVars);
   kinkbench::detail::clear(hk, kinkbench::detail::packed_size(n));
   pf::objective_head_hessian(hk);
   at(hk, 11, 11) = 2;

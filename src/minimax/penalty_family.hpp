@@ -1,16 +1,40 @@
-// The part that problems 20 and 21 share: the leading terms of the objective F (through
-// (x(10) - 7)^2) and the penalty functions g_2..g_9, all of x(1..10) only.
+// Problems 19 to 21 are penalty families: f_1 = F and f_k = F + 10 g_k. This holds their
+// common frame, and the part that problems 20 and 21 share: the leading terms of F
+// (through (x(10) - 7)^2) and the penalty functions g_2..g_9, all of x(1..10) only.
 //
 // Every function takes v 1-based (v[1..10] = x(1..10)) so that the formulas read as
 // written; gradients are 1-based too (g[1..10]); hk is the caller's packed triangle.
 // Sums are formed left to right, term by term, as the formulas are written.
 #pragma once
 
+#include <cstddef>
+
 #include "core/rules.hpp"
 
 namespace kinkbench::minimax::penalty_family {
 
 inline double sq(double a) { return a * a; }
+
+// v[1..count] = x(1..count), so that the formulas index as written.
+inline void load(const double* x, double* v, int count) {
+  for (int i = 1; i <= count; ++i) v[i] = x[i - 1];
+}
+
+// gk(1..count) = g[1..count].
+inline void store(const double* g, double* gk, int count) {
+  for (int i = 1; i <= count; ++i) gk[i - 1] = g[i];
+}
+
+// f_k for the piece k selects: F for piece 1, else F + 10 g_piece.
+template <std::size_t Vars, int (*Piece)(int), double (*Objective)(const double*),
+          double (*Penalty)(int, const double*)>
+void penalised_value(int k, const double* x, double* fk) {
+  double v[Vars + 1];
+  load(x, v, static_cast<int>(Vars));
+  const int p = Piece(k);
+  const double f = Objective(v);
+  *fk = p == 1 ? f : f + 10 * Penalty(p, v);
+}
 
 inline double& at(double* hk, int i, int j) { return hk[kinkbench::detail::packed(i, j)]; }
 
