@@ -16,6 +16,18 @@ constexpr double kOver65 = 1.0 / 65.0;
 // outside the data area.
 bool valid(int k) { return k >= 1 && k <= kM; }
 
+// The factors both derivative routines build from t = t_k.
+struct Factors {
+  double t, s, c, q, r;  // sin and cos of x2 t, q = exp(-x1 t) / x2, r = q x3
+};
+
+Factors factors(int k, const double* x, const double* data) {
+  const double t = data[k - 1];
+  const double e = std::exp(-x[0] * t);
+  const double q = e / x[1];
+  return {t, std::sin(x[1] * t), std::cos(x[1] * t), q, q * x[2]};
+}
+
 }  // namespace
 
 void setup(int n, double* x, double* data) {
@@ -53,12 +65,7 @@ void value(int /*n*/, int k, const double* x, double* fk, const double* data) {
 
 void gradient(int /*n*/, int k, const double* x, double* gk, const double* data) {
   if (!valid(k)) return;
-  const double t = data[k - 1];
-  const double e = std::exp(-x[0] * t);
-  const double s = std::sin(x[1] * t);
-  const double c = std::cos(x[1] * t);
-  const double q = e / x[1];
-  const double r = q * x[2];
+  const auto [t, s, c, q, r] = factors(k, x, data);
   gk[0] = -t * r * s;
   gk[1] = r * (t * c - s / x[1]);
   gk[2] = q * s;
@@ -67,12 +74,7 @@ void gradient(int /*n*/, int k, const double* x, double* gk, const double* data)
 // Writes hk(1..6) only.
 void hessian(int /*n*/, int k, const double* x, double* hk, const double* data) {
   if (!valid(k)) return;
-  const double t = data[k - 1];
-  const double e = std::exp(-x[0] * t);
-  const double s = std::sin(x[1] * t);
-  const double c = std::cos(x[1] * t);
-  const double q = e / x[1];
-  const double r = q * x[2];
+  const auto [t, s, c, q, r] = factors(k, x, data);
   const double d2 = t * c - s / x[1];
   hk[0] = r * s * (t * t);
   hk[1] = -t * r * d2;
