@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -380,6 +381,10 @@ struct DerivativeCase {
   double spread;
   bool hessian;
 };
+
+void PrintTo(const DerivativeCase& c, std::ostream* os) {
+  *os << "problem " << c.iprob << ", n = " << c.n << ", spread " << c.spread;
+}
 
 class Nonsmooth17To24Derivatives : public ::testing::TestWithParam<DerivativeCase> {};
 

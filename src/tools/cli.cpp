@@ -7,8 +7,8 @@
 namespace kinkbench::cli {
 namespace {
 
-const OptionSpec* find(const std::vector<OptionSpec>& specs, const std::string& name) {
-  for (const OptionSpec& s : specs) {
+const OptionSpec* find(const std::vector<OptionSpec>& declared, const std::string& name) {
+  for (const OptionSpec& s : declared) {
     if (s.name == name) return &s;
   }
   return nullptr;
@@ -16,7 +16,7 @@ const OptionSpec* find(const std::vector<OptionSpec>& specs, const std::string& 
 
 }  // namespace
 
-ParseResult parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs) {
+ParseResult parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& declared) {
   Parsed parsed;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -26,9 +26,9 @@ ParseResult parse(const std::vector<std::string>& args, const std::vector<Option
     }
     const size_t eq = arg.find('=');
     const std::string name = arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-    const OptionSpec* spec = find(specs, name);
-    if (spec == nullptr) return {std::nullopt, "unknown option '--" + name + "'"};
-    if (spec->argument.empty()) {
+    const OptionSpec* option = find(declared, name);
+    if (option == nullptr) return {std::nullopt, "unknown option '--" + name + "'"};
+    if (option->argument.empty()) {
       if (eq != std::string::npos) return {std::nullopt, "option '--" + name + "' takes no value"};
       parsed.values[name] = "";
     } else if (eq != std::string::npos) {
@@ -36,15 +36,15 @@ ParseResult parse(const std::vector<std::string>& args, const std::vector<Option
     } else if (i + 1 < args.size()) {
       parsed.values[name] = args[++i];
     } else {
-      return {std::nullopt, "option '--" + name + "' needs a value (" + spec->argument + ")"};
+      return {std::nullopt, "option '--" + name + "' needs a value (" + option->argument + ")"};
     }
   }
   return {parsed, {}};
 }
 
-std::string describe(const std::vector<OptionSpec>& specs) {
+std::string describe(const std::vector<OptionSpec>& declared) {
   std::string out;
-  for (const OptionSpec& s : specs) {
+  for (const OptionSpec& s : declared) {
     std::string left = "  --" + s.name + (s.argument.empty() ? "" : " " + s.argument);
     if (left.size() < 24) left.resize(24, ' ');
     out += left + " " + s.help + "\n";

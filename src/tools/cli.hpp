@@ -21,16 +21,16 @@ struct Parsed {
   bool has(const std::string& name) const { return values.count(name) != 0; }
 };
 
-// Parses args against specs; "--name value" and "--name=value" both work. Returns the
+// Parses args against declared; "--name value" and "--name=value" both work. Returns the
 // error message instead when an option is unknown, a value is missing, or a flag gets a
 // value.
 struct ParseResult {
   std::optional<Parsed> parsed;
   std::string error;
 };
-ParseResult parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+ParseResult parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& declared);
 
-std::string describe(const std::vector<OptionSpec>& specs);
+std::string describe(const std::vector<OptionSpec>& declared);
 
 // Strict conversions: the whole text must be the number.
 std::optional<int> to_int(const std::string& text);
