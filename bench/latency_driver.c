@@ -14,17 +14,17 @@ static double now(void) {
   return (double)t.tv_sec + (double)t.tv_nsec * 1e-9;
 }
 
-static int by_value(const void *a, const void *b) {
-  const double x = *(const double *)a, y = *(const double *)b;
+static int by_value(const void* a, const void* b) {
+  const double x = *(const double*)a, y = *(const double*)b;
   return (x > y) - (x < y);
 }
 
-static double run_once(const char *path) {
+static double run_once(const char* path) {
   const double start = now();
   const pid_t pid = fork();
   if (pid == 0) {
-    char *argv[] = {(char *)path, NULL};
-    char *envp[] = {NULL};
+    char* argv[] = {(char*)path, NULL};
+    char* envp[] = {NULL};
     execve(path, argv, envp);
     _exit(127);
   }
@@ -38,14 +38,14 @@ static double run_once(const char *path) {
   return elapsed;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (argc < 3) {
     fprintf(stderr, "usage: latency_driver RUNS BASELINE PROGRAM...\n");
     return 2;
   }
   const int runs = atoi(argv[1]);
   const int programs = argc - 2;
-  double *times = malloc(sizeof(double) * (size_t)runs * (size_t)programs);
+  double* times = malloc(sizeof(double) * (size_t)runs * (size_t)programs);
   if (!times || runs < 1) return 2;
   for (int r = 0; r < runs; ++r) {
     for (int p = 0; p < programs; ++p) times[p * runs + r] = run_once(argv[2 + p]);

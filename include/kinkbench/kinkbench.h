@@ -30,14 +30,14 @@ extern "C" {
  * tafu06/tagu06/tahd06 write f_k, its gradient (n entries at most) and its packed
  * Hessian (lower triangle by rows, n(n+1)/2 entries at most); entries a problem does
  * not define keep the caller's values unless the problem clears the triangle. */
-KINKBENCH_API void tiud06(const int *n, int *m, double *x, double *fmin, double *stepmax,
-                          const int *iprob, int *itype, int *ierr);
-KINKBENCH_API void tafu06(const int *n, const int *k, const double *x, double *fk,
-                          const int *iprob);
-KINKBENCH_API void tagu06(const int *n, const int *k, const double *x, double *gk,
-                          const int *iprob);
-KINKBENCH_API void tahd06(const int *n, const int *k, const double *x, double *hk,
-                          const int *iprob);
+KINKBENCH_API void tiud06(const int* n, int* m, double* x, double* fmin, double* stepmax,
+                          const int* iprob, int* itype, int* ierr);
+KINKBENCH_API void tafu06(const int* n, const int* k, const double* x, double* fk,
+                          const int* iprob);
+KINKBENCH_API void tagu06(const int* n, const int* k, const double* x, double* gk,
+                          const int* iprob);
+KINKBENCH_API void tahd06(const int* n, const int* k, const double* x, double* hk,
+                          const int* iprob);
 
 /* Nonsmooth collection: one objective f per problem.
  *
@@ -45,11 +45,11 @@ KINKBENCH_API void tahd06(const int *n, const int *k, const double *x, double *h
  * untouched; otherwise x(1..n) is cleared, and n outside the problem's range gives
  * *ierr = 1 with x left zero. The evaluation routines clear f, g(1..n) and
  * h(1..n(n+1)/2) before writing the non-zero entries. */
-KINKBENCH_API void tiud19(const int *n, double *x, double *fmin, double *stepmax,
-                          const int *iprob, int *ierr);
-KINKBENCH_API void tffu19(const int *n, const double *x, double *f, const int *iprob);
-KINKBENCH_API void tfgu19(const int *n, const double *x, double *g, const int *iprob);
-KINKBENCH_API void tfhd19(const int *n, const double *x, double *h, const int *iprob);
+KINKBENCH_API void tiud19(const int* n, double* x, double* fmin, double* stepmax, const int* iprob,
+                          int* ierr);
+KINKBENCH_API void tffu19(const int* n, const double* x, double* f, const int* iprob);
+KINKBENCH_API void tfgu19(const int* n, const double* x, double* g, const int* iprob);
+KINKBENCH_API void tfhd19(const int* n, const double* x, double* h, const int* iprob);
 
 /* The data areas: zero at start, written only by the set-up routines. */
 KINKBENCH_API extern double empr06[123];

@@ -54,8 +54,7 @@ inline std::vector<double> minimax_hessian(int iprob, int n, int k, const double
 
 // Largest relative gradient and Hessian errors of partial function k at x; the problem
 // must be set up.
-inline kinkbench::check::Mismatch minimax_gradient_error(int iprob, int n, int k,
-                                                         const double* x) {
+inline kinkbench::check::Mismatch minimax_gradient_error(int iprob, int n, int k, const double* x) {
   return kinkbench::check::gradient_error(
       n, [=](const double* p) { return minimax_value(iprob, n, k, p); },
       [=](const double* p, double* g) {
@@ -65,8 +64,7 @@ inline kinkbench::check::Mismatch minimax_gradient_error(int iprob, int n, int k
       x);
 }
 
-inline kinkbench::check::Mismatch minimax_hessian_error(int iprob, int n, int k,
-                                                        const double* x) {
+inline kinkbench::check::Mismatch minimax_hessian_error(int iprob, int n, int k, const double* x) {
   return kinkbench::check::hessian_error(
       n,
       [=](const double* p, double* g) {
