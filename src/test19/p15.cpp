@@ -9,7 +9,6 @@
 namespace kinkbench::nonsmooth::p15 {
 namespace {
 
-constexpr int kN = 6;
 constexpr int kSamples = 51;
 
 double target(double t) {

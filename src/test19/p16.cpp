@@ -10,7 +10,6 @@
 namespace kinkbench::nonsmooth::p16 {
 namespace {
 
-constexpr int kN = 10;
 constexpr int kBlocks = 5;
 constexpr int kBlockSize = 110;
 constexpr int kVectorOffset = 100;

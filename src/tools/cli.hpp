@@ -18,7 +18,7 @@ struct OptionSpec {
 struct Parsed {
   std::vector<std::string> positional;
   std::map<std::string, std::string> values;  // flags map to ""
-  bool has(const std::string& name) const { return values.count(name) != 0; }
+  bool has(const std::string& name) const { return values.contains(name); }
 };
 
 // Parses args against declared; "--name value" and "--name=value" both work. Returns the
