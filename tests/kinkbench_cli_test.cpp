@@ -98,6 +98,7 @@ TEST(KinkbenchCommand, BadArgumentsGiveOneLineAndStatusTwo) {
       {"eval minimax 1 --colour", "unknown option '--colour'"},
       {"eval minimax 1 --n", "option '--n' needs a value"},
       {"eval nonsmooth 16 --n 11", "defined for n = 10 only"},
+      {"eval nonsmooth 23 --n 2000000000", "--n must be at most 10000"},
       {"check minimax 0", "unknown problem '0'"},
   };
   for (const auto& c : cases) {

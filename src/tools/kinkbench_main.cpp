@@ -18,6 +18,8 @@ using kinkbench::NonsmoothProblem;
 namespace cli = kinkbench::cli;
 
 constexpr int kUsageError = 2;
+// The command holds the packed Hessian: keep it to a few hundred megabytes.
+constexpr int kMaxN = 10000;
 
 const char* const kMainHelp =
     "usage: kinkbench <command> [arguments]\n"
@@ -195,6 +197,7 @@ int run_eval(const std::vector<std::string>& args) {
     if (!given)
       return usage_error("--n needs a whole number, got '" + options.values.at("n") + "'");
     n = *given;
+    if (n > kMaxN) return usage_error("--n must be at most " + std::to_string(kMaxN));
   }
 
   Evaluation e;
