@@ -377,16 +377,32 @@ TEST(MinimaxProblems1To6, ProblemFiveValueAddsTenTimesThePenaltyToTheBase) {
       0);
 }
 
+// Every component of rows 2 to 4 is the base component plus ten times the penalty's,
+// not the combined coefficient of the gradient table (22 x1 + 5 and so on).
 TEST(MinimaxProblems1To6, ProblemFiveGradientAddsTenTimesThePenaltyComponent) {
-  int told_apart = 0;
+  int told_apart[3][4] = {};
   for (unsigned seed = 1; seed <= 200; ++seed) {
     const Vec x = kinkbench::check::nearby_point({0, 0, 0, 0}, seed, 3.0);
-    const Vec g = minimax_gradient(5, 4, 2, x.data());
-    const double stated = (2 * x[0] - 5) + 10 * (2 * x[0] + 1);
-    EXPECT_EQ(g[0], stated) << "seed " << seed;
-    if (stated != 22 * x[0] + 5) ++told_apart;
+    const double base[4] = {2 * x[0] - 5, 2 * x[1] - 5, 4 * x[2] - 21, 2 * x[3] + 7};
+    const double penalty[3][4] = {{2 * x[0] + 1, 2 * x[1] - 1, 2 * x[2] + 1, 2 * x[3] - 1},
+                                  {2 * x[0] - 1, 4 * x[1], 2 * x[2], 4 * x[3] - 1},
+                                  {2 * x[0] + 2, 2 * x[1] - 1, 2 * x[2], -1}};
+    const double combined[3][4] = {{22 * x[0] + 5, 22 * x[1] - 15, 24 * x[2] - 11, 22 * x[3] - 3},
+                                   {22 * x[0] - 15, 42 * x[1] - 5, 24 * x[2] - 21, 42 * x[3] - 3},
+                                   {22 * x[0] + 15, 22 * x[1] - 15, 24 * x[2] - 21, 2 * x[3] - 3}};
+    for (int k = 2; k <= 4; ++k) {
+      const Vec g = minimax_gradient(5, 4, k, x.data());
+      for (int i = 0; i < 4; ++i) {
+        const double stated = base[i] + 10 * penalty[k - 2][i];
+        EXPECT_EQ(g[static_cast<size_t>(i)], stated) << "k " << k << " g(" << i + 1 << ")";
+        if (stated != combined[k - 2][i]) ++told_apart[k - 2][i];
+      }
+    }
   }
-  EXPECT_GT(told_apart, 0);
+  for (int k = 2; k <= 4; ++k) {
+    for (int i = 0; i < 4; ++i)
+      EXPECT_GT(told_apart[k - 2][i], 0) << "k " << k << " g(" << i + 1 << ")";
+  }
 }
 
 // Problem 6's Hessian entry by entry as the general formula H(i,j) = 2 c_a A_i A_j +
