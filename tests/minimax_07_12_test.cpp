@@ -214,12 +214,27 @@ TEST(Minimax0712Values, FollowTheStatedOrderOfOperations) {
     EXPECT_EQ(bits(kbtest::minimax_value(7, 3, k, x7)), bits(f)) << k;
   }
   ASSERT_EQ(kbtest::setup_minimax(9, 4).ierr, 0);
-  const double x9[4] = {0.3, 0.7, 1.3, 0.1};
-  for (int k = 1; k <= 11; ++k) {
-    const double u = e06(11 + k);
-    const double f = e06(k) - (u * x9[0]) * (u + x9[1]) / ((u + x9[2]) * u + x9[3]);
-    EXPECT_EQ(bits(kbtest::minimax_value(9, 4, k, x9)), bits(f)) << k;
+  // Most u_k are powers of two, which hide a regrouping; these points expose the two
+  // other numerator groupings and the expanded denominator at some k.
+  int numerator_told_apart = 0;
+  int denominator_told_apart = 0;
+  for (const auto& x9 :
+       {std::array<double, 4>{1.3, 0.7, 0.3, 0.1}, std::array<double, 4>{0.7, 1.1, 0.3, 0.3}}) {
+    for (int k = 1; k <= 11; ++k) {
+      const double u = e06(11 + k);
+      const double num = (u * x9[0]) * (u + x9[1]);
+      const double den = (u + x9[2]) * u + x9[3];
+      const double f = e06(k) - num / den;
+      EXPECT_EQ(bits(kbtest::minimax_value(9, 4, k, x9.data())), bits(f)) << k;
+      if (f != e06(k) - u * (x9[0] * (u + x9[1])) / den &&
+          f != e06(k) - x9[0] * (u * (u + x9[1])) / den) {
+        ++numerator_told_apart;
+      }
+      if (f != e06(k) - num / (u * u + u * x9[2] + x9[3])) ++denominator_told_apart;
+    }
   }
+  EXPECT_GT(numerator_told_apart, 0);
+  EXPECT_GT(denominator_told_apart, 0);
   ASSERT_EQ(kbtest::setup_minimax(11, 4).ierr, 0);
   const double x11[4] = {0.3, 0.7, 1.3, 0.1};
   for (int k = 1; k <= 21; ++k) {
