@@ -509,6 +509,43 @@ double worst_hessian_error_from_exact_chain(int k, const std::vector<double>& x)
   return worst;
 }
 
+// Where the two terms of w_ij nearly cancel, or a section's sine is tiny but not zero,
+// first derivatives that differ from the jet's by the single-precision rounding ruin
+// the Hessian. It must still match the unrounded chain to about five digits of its
+// largest entry.
+TEST(Minimax13to18Derivatives, Problem17HessianHoldsWhereItsTermsCancel) {
+  struct Case {
+    int k;
+    std::vector<double> x;
+  };
+  // The second point has theta x1 = -pi, whose sine is -1.2e-16.
+  const Case cases[] = {{3, {-0.119, 0.247, -7.15, 7.26, -1.18, -0.151}},
+                        {6, {-2, -0.49, -2.4, -6.1, -2.6, 0.51}}};
+  setup_minimax(17, 6);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.k);
+    const auto h = minimax_hessian(17, 6, c.k, c.x.data());
+    const double s = 3e-4;
+    std::vector<double> d(21);
+    for (int i = 1; i <= 6; ++i) {
+      for (int j = 1; j <= i; ++j) {
+        const auto at = [&](double di, double dj) {
+          auto p = c.x;
+          p[static_cast<size_t>(i - 1)] += di;
+          p[static_cast<size_t>(j - 1)] += dj;
+          return chain(c.k, p.data(), false);
+        };
+        d[static_cast<size_t>(i * (i - 1) / 2 + j - 1)] =
+            (at(s, s) - at(s, -s) - at(-s, s) + at(-s, -s)) / (4 * s * s);
+      }
+    }
+    double scale = 0, worst = 0;
+    for (double v : d) scale = std::max(scale, std::fabs(v));
+    for (size_t i = 0; i < 21; ++i) worst = std::max(worst, std::fabs(h[i] - d[i]));
+    EXPECT_LT(worst / scale, 2e-5);
+  }
+}
+
 TEST(Minimax13to18Derivatives, Problem17AgreesToTheLevelOfItsSinglePrecisionStep) {
   // The rounded factors make the value a staircase with steps of about 1e-8 and the
   // gradient one with steps of about 1e-7, so differences need long steps: 1e-3 for the
