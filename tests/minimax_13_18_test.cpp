@@ -104,8 +104,11 @@ TEST(Minimax13to18Setup, StoredTablesHaveTheirExactBits) {
   EXPECT_EQ(bits(data_at(61 + 31)), bits(0.9878587905485517));
   EXPECT_EQ(bits(data_at(61 + 37)), bits(0.991587816853393));
   EXPECT_EQ(bits(data_at(122)), bits(0.9999991893980469));
-  // t ascends; a transposed or shifted entry breaks the order.
-  for (int k = 2; k <= 61; ++k) EXPECT_LT(data_at(k - 1), data_at(k)) << k;
+  // t and y both ascend; a transposed or shifted entry breaks the order.
+  for (int k = 2; k <= 61; ++k) {
+    EXPECT_LT(data_at(k - 1), data_at(k)) << k;
+    EXPECT_LT(data_at(61 + k - 1), data_at(61 + k)) << k;
+  }
 
   setup_minimax(17, 6);
   const double t17[11] = {0.5, 0.6, 0.7, 0.77, 0.9, 1.0, 1.1, 1.23, 1.3, 1.4, 1.5};
@@ -197,6 +200,68 @@ TEST(Minimax13to18Values, AtTheStartingPoints) {
   EXPECT_NEAR(minimax_value(18, 9, 3, x.data()), 1.4e-2, 0.001);
 }
 
+// The tolerance checks above cannot see the last bits. Each stated form is checked
+// bitwise, and `apart` counts where a plausible rewrite rounds differently, so that
+// every check is shown able to fail.
+TEST(Minimax13to18Values, FollowTheStatedOrderOfEvaluation) {
+  int apart[7] = {};
+  // Problem 14: v = 0.1 (k - 1) - 1, and the numerator times the reciprocal.
+  const double x14[5] = {0.7, -0.3, 0.11, 0.05, -0.02};
+  const auto f14 = [&](double v, bool reciprocal) {
+    const double num = x14[0] + x14[1] * v;
+    const double den = 1 + v * (x14[2] + v * (x14[3] + v * x14[4]));
+    return (reciprocal ? num * (1 / den) : num / den) - std::exp(v);
+  };
+  for (int k = 1; k <= 21; ++k) {
+    const double f = f14(0.1 * (k - 1) - 1, true);
+    EXPECT_EQ(bits(minimax_value(14, 5, k, x14)), bits(f)) << k;
+    apart[0] += f != f14(0.1 * (k - 1) - 1, false);
+    apart[1] += f != f14((k - 11) / 10.0, true);
+  }
+  // Problem 15: t = (2i)/29 - 1, and the curve's product divided by u.
+  setup_minimax(15, 5);
+  for (int k = 2; k <= 30; ++k) {
+    const double t = static_cast<double>(2 * (k - 1)) / 29 - 1;
+    EXPECT_EQ(bits(data_at(k)), bits(t)) << k;
+    apart[2] += t != (k - 1) * (2.0 / 29) - 1;
+    const double u = 8 * t;
+    const double root = std::sqrt((u - 1) * (u - 1) + 1);
+    EXPECT_EQ(bits(data_at(30 + k)), bits(root * std::atan(u) / u)) << k;
+    apart[3] += root * std::atan(u) / u != root * (std::atan(u) / u);
+  }
+  // Problem 16: t = 0.1 (k - 1), five terms added from left to right.
+  setup_minimax(16, 6);
+  const auto e = [](double v) { return std::exp(v); };
+  const auto y16 = [&](double t) {
+    return 0.5 * e(-t) - e(-2 * t) + 0.5 * e(-3 * t) + 1.5 * e(-1.5 * t) * std::sin(7 * t) +
+           e(-2.5 * t) * std::sin(5 * t);
+  };
+  for (int k = 2; k <= 51; ++k) {
+    const double t = 0.1 * (k - 1);
+    EXPECT_EQ(bits(data_at(k)), bits(y16(t))) << k;
+    apart[4] += y16(t) != y16((k - 1) / 10.0);
+    apart[5] += y16(t) != (0.5 * e(-t) + 0.5 * e(-3 * t)) - e(-2 * t) +
+                              (1.5 * e(-1.5 * t) * std::sin(7 * t) + e(-2.5 * t) * std::sin(5 * t));
+  }
+  // Problem 18: (sqrt(A1/B1) x9) sqrt(A2/B2), not x9 times the product of the roots.
+  setup_minimax(18, 9);
+  const double x18[9] = {0.3, 0.9, -0.2, -0.15, 0.1, -0.68, 0.05, -0.72, 0.37};
+  for (int k = 1; k <= 41; ++k) {
+    const double c = data_at(41 + k), s = data_at(82 + k);
+    const auto quad = [&](double xa, double xb) {
+      const double lin = xa + (1 + xb) * c, sq = (1 - xb) * s;
+      return lin * lin + sq * sq;
+    };
+    const double r1 = std::sqrt(quad(x18[0], x18[1]) / quad(x18[2], x18[3]));
+    const double r2 = std::sqrt(quad(x18[4], x18[5]) / quad(x18[6], x18[7]));
+    const double shift = std::fabs(1 - 2 * data_at(k));
+    const double f = (r1 * x18[8]) * r2 - shift;
+    EXPECT_EQ(bits(minimax_value(18, 9, k, x18)), bits(f)) << k;
+    apart[6] += f != x18[8] * (r1 * r2) - shift;
+  }
+  for (int i = 0; i < 7; ++i) EXPECT_GT(apart[i], 0) << i;
+}
+
 TEST(Minimax13to18Values, Problem14IsDefinedForEveryK) {
   const double x[5] = {0.5, 0.3, 0.02, 0.001, 0.0001};
   for (int k : {INT_MIN, -100, -7, 0, 1, 11, 21, 22, 500, INT_MAX}) {
@@ -222,6 +287,7 @@ TEST(Minimax13to18Values, Problem14IsDefinedForEveryK) {
 struct ChainResult {
   double f;
   std::complex<double> d;  // a + b, the divisor of the quotient
+  double smith;            // |1 + Q|, Q = -2a/(a + b) by Smith's method, as stated
 };
 
 // The chain with complex<double>; `single` selects the rounding of c, p and q.
@@ -241,7 +307,16 @@ ChainResult chain_with(int k, const double* x, bool single) {
     b = i * q * a + c * b;
     a = na;
   }
-  return {std::abs(b - a) / std::abs(a + b), a + b};
+  const std::complex<double> n = -2.0 * a, d = a + b;
+  std::complex<double> q;
+  if (!(std::fabs(d.real()) < std::fabs(d.imag()))) {
+    const double ratio = d.imag() / d.real(), w = d.real() + ratio * d.imag();
+    q = {(n.real() + ratio * n.imag()) / w, (n.imag() - ratio * n.real()) / w};
+  } else {
+    const double ratio = d.real() / d.imag(), w = d.imag() + ratio * d.real();
+    q = {(ratio * n.real() + n.imag()) / w, (ratio * n.imag() - n.real()) / w};
+  }
+  return {std::abs(b - a) / std::abs(a + b), d, std::hypot(1 + q.real(), q.imag())};
 }
 
 double chain(int k, const double* x, bool single) { return chain_with(k, x, single).f; }
@@ -255,16 +330,21 @@ TEST(Minimax13to18Values, Problem17RoundsTheSectionFactorsToSingle) {
   EXPECT_LT(unrounded - f, 1e-7);
   EXPECT_NEAR(f, chain(1, x.data(), true), 1e-15);
 
-  // Both branches of the quotient agree with an independent evaluation.
+  // Both branches of the quotient give the stated Smith quotient's bits, which the
+  // shortcut |b - a|/|a + b| does not at some points.
   int branches[2] = {0, 0};
+  int apart = 0;
   for (unsigned seed = 1; seed <= 20; ++seed) {
     const auto p = kinkbench::check::nearby_point(x, seed, 0.5);
     for (int k = 1; k <= 11; ++k) {
       const ChainResult expected = chain_with(k, p.data(), true);
       ++branches[std::fabs(expected.d.real()) < std::fabs(expected.d.imag()) ? 1 : 0];
       EXPECT_NEAR(minimax_value(17, 6, k, p.data()), expected.f, 1e-13 * expected.f) << k;
+      EXPECT_EQ(bits(minimax_value(17, 6, k, p.data())), bits(expected.smith)) << k;
+      apart += expected.smith != expected.f;
     }
   }
+  EXPECT_GT(apart, 0);
   EXPECT_GT(branches[0], 0);
   EXPECT_GT(branches[1], 0);
 }
@@ -507,6 +587,43 @@ double worst_hessian_error_from_exact_chain(int k, const std::vector<double>& x)
     }
   }
   return worst;
+}
+
+// Where the two terms of w_ij nearly cancel, or a section's sine is tiny but not zero,
+// first derivatives that differ from the jet's by the single-precision rounding ruin
+// the Hessian. It must still match the unrounded chain to about five digits of its
+// largest entry.
+TEST(Minimax13to18Derivatives, Problem17HessianHoldsWhereItsTermsCancel) {
+  struct Case {
+    int k;
+    std::vector<double> x;
+  };
+  // The second point has theta x1 = -pi, whose sine is -1.2e-16.
+  const Case cases[] = {{3, {-0.119, 0.247, -7.15, 7.26, -1.18, -0.151}},
+                        {6, {-2, -0.49, -2.4, -6.1, -2.6, 0.51}}};
+  setup_minimax(17, 6);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.k);
+    const auto h = minimax_hessian(17, 6, c.k, c.x.data());
+    const double s = 3e-4;
+    std::vector<double> d(21);
+    for (int i = 1; i <= 6; ++i) {
+      for (int j = 1; j <= i; ++j) {
+        const auto at = [&](double di, double dj) {
+          auto p = c.x;
+          p[static_cast<size_t>(i - 1)] += di;
+          p[static_cast<size_t>(j - 1)] += dj;
+          return chain(c.k, p.data(), false);
+        };
+        d[static_cast<size_t>(i * (i - 1) / 2 + j - 1)] =
+            (at(s, s) - at(s, -s) - at(-s, s) + at(-s, -s)) / (4 * s * s);
+      }
+    }
+    double scale = 0, worst = 0;
+    for (double v : d) scale = std::max(scale, std::fabs(v));
+    for (size_t i = 0; i < 21; ++i) worst = std::max(worst, std::fabs(h[i] - d[i]));
+    EXPECT_LT(worst / scale, 2e-5);
+  }
 }
 
 TEST(Minimax13to18Derivatives, Problem17AgreesToTheLevelOfItsSinglePrecisionStep) {

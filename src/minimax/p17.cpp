@@ -135,10 +135,13 @@ Jet propagate(const Chain& ch) {
   for (int j = 0; j < 3; ++j) {
     const Section& s = ch.sec[j];
     const double z = s.z, sn = s.sn, cs = s.cs;
-    const Mat mu = {-th * sn, th * cs / z, th * z * cs, -th * sn};
+    // The u-derivatives divide by sin(theta u) as the gradient's forms do: sn/sn is 1,
+    // or NaN at a zero sine, which then fills every slot that involves u.
+    const double tu = th * (sn / sn);
+    const Mat mu = {-tu * sn, tu * cs / z, tu * z * cs, -tu * sn};
     const Mat mz = {0, -sn / (z * z), sn, 0};
-    const Mat muu = {-th * th * cs, -th * th * sn / z, -th * th * z * sn, -th * th * cs};
-    const Mat muz = {0, -th * cs / (z * z), th * cs, 0};
+    const Mat muu = {-tu * tu * cs, -tu * tu * sn / z, -tu * tu * z * sn, -tu * tu * cs};
+    const Mat muz = {0, -tu * cs / (z * z), tu * cs, 0};
     const Mat mzz = {0, 2 * sn / (z * z * z), 0, 0};
     const auto first = [&](int v) -> const Mat* {
       return v == s.iu ? &mu : v == s.iz ? &mz : nullptr;
@@ -213,17 +216,22 @@ void gradient(int /*n*/, int k, const double* x, double* gk, const double* data)
 }
 
 // f_ij = (Re(conj(w_i) w_j) + Re(conj(w) w_ij) - f_i f_j)/|w|, with
-// w_ij = -2((a_ij b - a b_ij) + (a_i b_j - a_j b_i))/D^2 - 2 w_i D_j/D. The first
-// derivatives w_i are the gradient's, so a NaN u-slope fills its row and column.
+// w_i = -2(a_i b - a b_i)/D^2 and
+// w_ij = -2((a_ij b - a b_ij) + (a_i b_j - a_j b_i))/D^2 - 2 w_i D_j/D.
+// The w_i come from the same jet as w_ij, not from the gradient's determinant forms:
+// the two terms of w_ij can nearly cancel, and w_i off by the rounding of c, p and q
+// then leaves errors far above that rounding (whole units where a sine is tiny).
 void hessian(int /*n*/, int k, const double* x, double* hk, const double* data) {
   if (!in_range(k)) return;
   const Chain ch = build(k, x, data);
-  Cx dw[6];
-  first_derivatives(ch, dw);
-  double g[6];
-  for (int i = 0; i < 6; ++i) g[i] = modulus_slope(ch, dw[i]);
   const Jet jet = propagate(ch);
   const Cx d2 = mul(ch.d, ch.d);
+  Cx dw[6];
+  double g[6];
+  for (int i = 0; i < 6; ++i) {
+    dw[i] = divide(scale(-2, sub(mul(jet.da[i], jet.b), mul(jet.a, jet.db[i]))), d2);
+    g[i] = modulus_slope(ch, dw[i]);
+  }
   for (int i = 0; i < 6; ++i) {
     for (int j = 0; j <= i; ++j) {
       const int at = tri(i, j);
