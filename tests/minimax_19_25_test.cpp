@@ -214,6 +214,23 @@ TEST(Minimax19to25Values, Problem24DirectFormsAndNodes) {
   EXPECT_EQ(minimax_value(24, 20, INT_MIN, x0.data()), -1.0);
 }
 
+// Below n = 2 the arrays end before x(2), and at n = 0 before x(1) and g(1): k = 2 then
+// takes -x(1)^2 - 1, as its gradient and Hessian already do, and n < 1 writes nothing.
+// The elements past the caller's n are NaN, so any read of them shows.
+TEST(Minimax19to25Values, Problem24StaysWithinASmallN) {
+  const double x[3] = {3, NAN, NAN};
+  for (const int k : {1, 2, 3}) {
+    SCOPED_TRACE(testing::Message() << "k " << k);
+    EXPECT_EQ(minimax_value(24, 1, k, x), k == 1 ? 3.0 : -10.0);
+    EXPECT_EQ(minimax_gradient(24, 1, k, x), std::vector<double>{k == 1 ? 1.0 : -6.0});
+    EXPECT_EQ(minimax_value(24, 0, k, x + 1), kSentinel);
+    double g[1] = {kSentinel};
+    int n = 0, kk = k, iprob = 24;
+    tagu06(&n, &kk, x + 1, g, &iprob);
+    EXPECT_EQ(g[0], kSentinel);
+  }
+}
+
 TEST(Minimax19to25Values, Problem25AtTheStart) {
   const auto x = start(25, 11);
   EXPECT_NEAR(minimax_value(25, 11, 1, x.data()), 0.0659960062619704, 1e-15);
