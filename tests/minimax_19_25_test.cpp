@@ -214,6 +214,69 @@ TEST(Minimax19to25Values, Problem24DirectFormsAndNodes) {
   EXPECT_EQ(minimax_value(24, 20, INT_MIN, x0.data()), -1.0);
 }
 
+// Below n = 2 the arrays end before x(2), and at n = 0 before x(1) and g(1): k = 2 then
+// takes -x(1)^2 - 1, as its gradient and Hessian already do, and n < 1 writes nothing.
+// The elements past the caller's n are NaN, so any read of them shows.
+TEST(Minimax19to25Values, Problem24StaysWithinASmallN) {
+  const double x[3] = {3, NAN, NAN};
+  for (const int k : {1, 2, 3}) {
+    SCOPED_TRACE(testing::Message() << "k " << k);
+    EXPECT_EQ(minimax_value(24, 1, k, x), k == 1 ? 3.0 : -10.0);
+    EXPECT_EQ(minimax_gradient(24, 1, k, x), std::vector<double>{k == 1 ? 1.0 : -6.0});
+    EXPECT_EQ(minimax_value(24, 0, k, x + 1), kSentinel);
+    double g[1] = {kSentinel};
+    int n = 0, kk = k, iprob = 24;
+    tagu06(&n, &kk, x + 1, g, &iprob);
+    EXPECT_EQ(g[0], kSentinel);
+  }
+}
+
+// Orders the formulas fix, at points where the obvious alternative rounds differently:
+// problem 22 adds (u(i)^2) w(i) for i = 1..n, problem 24 sums in increasing j, and
+// problem 25 subtracts its four terms from y_k one after another.
+TEST(Minimax19to25Values, StatedOrdersHoldBitForBit) {
+  using kinkbench::minimax::detail::ipow;
+  const std::vector<double> x22 = {4262, 0.51, -0.29, -0.55, 2.33, 0.97, 2.16, 2.74, -1.39, 2.65};
+  double stated = 0, weight_first = 0, reversed = 0;
+  for (int i = 1; i <= 10; ++i) {
+    const double u = x22[static_cast<size_t>(i - 1)];
+    const double w = i == 1 ? 1e-8 : (i == 4 ? 4.0 : 1.0);
+    const double v = x22[static_cast<size_t>(10 - i)];
+    const double wv = i == 10 ? 1e-8 : (i == 7 ? 4.0 : 1.0);
+    stated = stated + u * u * w;
+    weight_first = weight_first + w * u * u;
+    reversed = reversed + v * v * wv;
+  }
+  ASSERT_NE(std::exp(stated), std::exp(weight_first));
+  ASSERT_NE(std::exp(stated), std::exp(reversed));
+  EXPECT_EQ(minimax_value(22, 10, 3, x22.data()), std::exp(stated));
+
+  std::vector<double> x24(20);
+  for (int j = 1; j <= 20; ++j) x24[static_cast<size_t>(j - 1)] = 0.1 * j;
+  const double t = 3.0 / 29;  // k = 5
+  double a = x24[0], b = 0, a_down = x24[0], b_down = 0;
+  for (int j = 2; j <= 20; ++j) {
+    const int jd = 22 - j;
+    a = a + x24[static_cast<size_t>(j - 1)] * ipow(t, j - 1);
+    b = b + ((j - 1) * x24[static_cast<size_t>(j - 1)]) * ipow(t, j - 2);
+    a_down = a_down + x24[static_cast<size_t>(jd - 1)] * ipow(t, jd - 1);
+    b_down = b_down + ((jd - 1) * x24[static_cast<size_t>(jd - 1)]) * ipow(t, jd - 2);
+  }
+  ASSERT_NE(b - a * a - 1, b_down - a_down * a_down - 1);
+  EXPECT_EQ(minimax_value(24, 20, 5, x24.data()), b - a * a - 1);
+
+  const auto x25 = start(25, 11);  // k = 1, t = 0
+  double terms[4] = {x25[0]};
+  for (int g = 0; g < 3; ++g) {
+    const double d = -x25[static_cast<size_t>(8 + g)];
+    terms[g + 1] =
+        x25[static_cast<size_t>(1 + g)] * std::exp(-x25[static_cast<size_t>(5 + g)] * (d * d));
+  }
+  const double in_turn = 1.366 - terms[0] - terms[1] - terms[2] - terms[3];
+  ASSERT_NE(in_turn, 1.366 - (terms[0] + terms[1] + terms[2] + terms[3]));
+  EXPECT_EQ(minimax_value(25, 11, 1, x25.data()), in_turn);
+}
+
 TEST(Minimax19to25Values, Problem25AtTheStart) {
   const auto x = start(25, 11);
   EXPECT_NEAR(minimax_value(25, 11, 1, x.data()), 0.0659960062619704, 1e-15);

@@ -2,7 +2,9 @@
 // f_k = b - a^2 - 1 of a polynomial at t = (k - 2)/29, with
 //   a = x(1) + sum_{j=2..n} x(j) t^(j-1),  b = sum_{j=2..n} ((j-1) x(j)) t^(j-2).
 // Each t^p is formed by ipow on its own (no running product), in value, gradient and
-// Hessian alike. k = 1 and k = 2 take their direct forms in all three routines.
+// Hessian alike. k = 1 and k = 2 take their direct forms in all three routines, except
+// that k = 2 with n = 1 takes the general form at t = 0, -x(1)^2 - 1, since there is no
+// x(2) to read. Every form reads x(1), so n < 1 writes nothing.
 #include <cstdint>
 
 #include "core/rules.hpp"
@@ -32,9 +34,10 @@ void setup(int n, double* x, double* /*data*/) {
 }
 
 void value(int n, int k, const double* x, double* fk, const double* /*data*/) {
+  if (n < 1) return;
   if (k == 1) {
     *fk = x[0];
-  } else if (k == 2) {
+  } else if (k == 2 && n >= 2) {
     *fk = x[1] - x[0] * x[0] - 1;
   } else {
     const double t = node(k);
@@ -50,6 +53,7 @@ void value(int n, int k, const double* x, double* fk, const double* /*data*/) {
 
 // Writes gk(1..n).
 void gradient(int n, int k, const double* x, double* gk, const double* /*data*/) {
+  if (n < 1) return;
   if (k == 1 || k == 2) {
     gk[0] = k == 1 ? 1.0 : -2 * x[0];
     for (int i = 2; i <= n; ++i) gk[i - 1] = 0;
