@@ -21,7 +21,8 @@ inline double max_of_three(double f1, double f2, double f3) {
 }
 
 // 1, 2 or 3: the lowest-numbered piece attaining the maximum. Every comparison with a
-// NaN fails, so a NaN among the pieces selects piece 3; that is the stated rule, kept.
+// NaN fails, so a NaN among the pieces selects piece 3 even where another piece holds
+// the maximum. The choice is deliberate, and the tests pin it.
 inline int active_of_three(double f1, double f2, double f3) {
   if (f1 >= f2 && f1 >= f3) return 1;
   if (f1 <= f2 && f2 >= f3) return 2;
