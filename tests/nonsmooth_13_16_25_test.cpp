@@ -118,16 +118,30 @@ Quadratic generated16(int k) {
   return q;
 }
 
-// f_k of problem 16 from the data area the set-up wrote (n = 10).
+// f_k of problem 16 from the data area the set-up wrote (n = 10), accumulated for each i
+// first with the b term and then with the row sum.
 double block_value16(const Vec& x, int k) {
   const double* blk = empr19 + 110 * (k - 1);
   double f = 0;
   for (int i = 0; i < 10; ++i) {
     double s = 0;
     for (int j = 0; j < 10; ++j) s += blk[10 * i + j] * x[at(j)];
-    f += -blk[100 + i] * x[at(i)] + x[at(i)] * s;
+    f = f - blk[100 + i] * x[at(i)];
+    f = f + x[at(i)] * s;
   }
   return f;
+}
+
+// 1-based block k of problem 16's gradient at x: -b_k + 2·A_k x.
+Vec block_gradient16(const Vec& x, int k) {
+  const double* blk = empr19 + 110 * (k - 1);
+  Vec g(10);
+  for (int i = 0; i < 10; ++i) {
+    double s = 0;
+    for (int j = 0; j < 10; ++j) s += blk[10 * i + j] * x[at(j)];
+    g[at(i)] = -blk[100 + i] + 2 * s;
+  }
+  return g;
 }
 
 // ---- Set-up and values at the starting points ----
@@ -243,6 +257,13 @@ TEST(NonsmoothProblem16Data, GeneratedBlocksAreSymmetricDominantAndAsDefined) {
         if (j != i) off += std::fabs(a(k, j, i));
       }
       EXPECT_GT(a(k, i, i), off) << k << " " << i;
+      // The diagonal's first term takes the column's other entries in increasing row order.
+      volatile double vk = k;  // keeps sin(k) a run-time library call, as in the set-up
+      double diagonal = (i * std::fabs(std::sin(vk))) / 10;
+      for (int j = 1; j <= 10; ++j) {
+        if (j != i) diagonal += std::fabs(a(k, j, i));
+      }
+      EXPECT_EQ(a(k, i, i), diagonal) << k << " " << i;
       EXPECT_NEAR(b(k, i), static_cast<double>(q.b[i]), 1e-13 * (1 + std::fabs(b(k, i))));
     }
   }
@@ -259,6 +280,41 @@ TEST(NonsmoothProblem16Data, MoreThanTenVariablesAreRejected) {
   EXPECT_EQ(nonsmooth_value(16, 11, x.data()), 0.0);
   EXPECT_EQ(nonsmooth_gradient(16, 11, x.data()), Vec(11, 0.0));
   EXPECT_EQ(nonsmooth_hessian(16, 11, x.data()), Vec(66, 0.0));
+}
+
+TEST(NonsmoothProblem16Choice, ValueIsTheLargestBlockInTheStatedOrder) {
+  setup_nonsmooth(16, 10);
+  for (unsigned seed = 1; seed <= 8; ++seed) {
+    const Vec x = kinkbench::check::nearby_point(Vec(10, 1.0), seed, 1.0);
+    double best = block_value16(x, 1);
+    for (int k = 2; k <= 5; ++k) best = std::max(best, block_value16(x, k));
+    EXPECT_EQ(nonsmooth_value(16, 10, x.data()), best) << "seed " << seed;
+  }
+}
+
+// At x = 0 every block gives 0, and the first one is kept. A NaN f_1 is passed over by
+// the value and by the block choice alike, even when the block right after it is the
+// largest: the derivatives do not fall back to block 1.
+TEST(NonsmoothProblem16Choice, FirstOfTiedBlocksAndNaNBlocksPassedOver) {
+  setup_nonsmooth(16, 10);
+  const Vec zero(10, 0.0);
+  EXPECT_EQ(nonsmooth_gradient(16, 10, zero.data()), block_gradient16(zero, 1));
+
+  empr19[100] = NAN;  // b_1(1)
+  Vec x(10, 0.0);
+  x[3] = -1;  // block 2, the first block after the NaN one, is the largest here
+  ASSERT_TRUE(std::isnan(block_value16(x, 1)));
+  int best = 2;
+  for (int k = 3; k <= 5; ++k) {
+    if (block_value16(x, k) > block_value16(x, best)) best = k;
+  }
+  ASSERT_EQ(best, 2);
+  EXPECT_EQ(nonsmooth_value(16, 10, x.data()), block_value16(x, best));
+  EXPECT_EQ(nonsmooth_gradient(16, 10, x.data()), block_gradient16(x, best));
+  const Vec h = nonsmooth_hessian(16, 10, x.data());
+  const double* blk = empr19 + 110 * (best - 1);
+  EXPECT_EQ(packed_at(h, 3, 2), 2 * blk[10 * 2 + 1]);
+  setup_nonsmooth(16, 10);
 }
 
 // Below a problem's dimension x holds fewer components than the formulas read: the
@@ -432,6 +488,19 @@ TEST(NonsmoothProblem25Derivatives, NegativeCubicSumAndComponents) {
   double expected = 2 * (-0.5 * 22) - 6 * 4 * 0.25 + 600 * 4 * 0.5 - 100;
   for (int j = 0; j < 5; ++j) expected -= 200 * kC[0][j];
   EXPECT_EQ(g[0], expected);
+}
+
+// The cubic sum's sign is read from its sign bit, NaN included. With x(1) NaN every h(j)
+// is NaN, so all five constraints are active.
+TEST(NonsmoothProblem25Derivatives, CubicSignOfNaNFollowsItsSignBit) {
+  const auto s = setup_nonsmooth(25, 15);
+  for (double sigma : {-1.0, 1.0}) {
+    Vec x = s.x;
+    x[0] = std::copysign(NAN, sigma);
+    const Vec h = nonsmooth_hessian(25, 15, x.data());
+    EXPECT_NEAR(packed_at(h, 2, 2), 2 * kC[1][1] + 12 * sigma * kD[1] * 1e-4 - 600 * kD[1], 1e-9)
+        << "sigma " << sigma;
+  }
 }
 
 // ---- Derivatives against central differences ----
