@@ -345,6 +345,55 @@ TEST(Nonsmooth17To24Pieces, Problem22TiesAndNoMaximum) {
   EXPECT_DOUBLE_EQ(nonsmooth_value(22, 50, x.data()), 50 * -1e60 - 50 * -1e61);
 }
 
+// Each scan has its own NaN rule, and none of them is "the lowest index attaining the
+// maximum": a refactor onto one shared helper would silently change these choices.
+TEST(Nonsmooth17To24Pieces, NaNFollowsEachScansOwnRule) {
+  // Problem 17: F1 = F3 = inf and F2 = inf - inf. A comparison with NaN sends the piece
+  // to F3, whose g(9) is -inf where F1's would be +inf.
+  std::vector<double> x(10, 0.1);
+  x[9] = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(nonsmooth_value(17, 10, x.data()), x[9]);
+  EXPECT_EQ(nonsmooth_gradient(17, 10, x.data())[8], -x[9]);
+  EXPECT_EQ(packed_at(nonsmooth_hessian(17, 10, x.data()), 10, 10), 202.0);
+
+  // Problems 19 and 20: a NaN first term keeps index 1 until a later term beats the
+  // value that replaced it; x(2) is never beaten, so the choice stays at 1.
+  x = set_up(19, 20);
+  x[0] = kNaN;
+  x[1] = 30;
+  EXPECT_EQ(nonsmooth_value(19, 20, x.data()), 900.0);
+  std::vector<double> g = nonsmooth_gradient(19, 20, x.data());
+  EXPECT_TRUE(std::isnan(g[0]));
+  expect_zero_except(g, 1);
+  EXPECT_EQ(nonsmooth_hessian(19, 20, x.data())[0], 2.0);
+  EXPECT_EQ(nonsmooth_value(20, 20, x.data()), 30.0);
+  g = nonsmooth_gradient(20, 20, x.data());
+  EXPECT_EQ(g[0], 1.0);  // the sign bit of the quiet NaN is clear
+  expect_zero_except(g, 1);
+
+  // Problem 21: a NaN term replaces the running minimum, so with x(48) = NaN every row
+  // ends on column 48.
+  x = set_up(21, 48);
+  x[47] = kNaN;
+  std::vector<double> expected(48);
+  for (int i = 0; i < 48; ++i) expected[static_cast<size_t>(i)] = -empr19[2352 + i];
+  for (int j = 0; j < 48; ++j) expected[47] += empr19[2304 + j];
+  EXPECT_EQ(nonsmooth_gradient(21, 48, x.data()), expected);
+
+  // Problem 22: the scan starts from -1e60 and passes over NaN.
+  x = set_up(22, 50);
+  x[49] = kNaN;
+  g = nonsmooth_gradient(22, 50, x.data());
+  EXPECT_EQ(g[48], 49.0);
+  EXPECT_EQ(g[49], -1.0);
+
+  // Problem 23: a NaN row is taken, and so is every row after it: the last row wins.
+  x.assign(30, 1.0);
+  x[0] = kNaN;
+  g = nonsmooth_gradient(23, 30, x.data());
+  for (int j = 1; j <= 30; ++j) EXPECT_EQ(std::fabs(g[static_cast<size_t>(j - 1)]), 1.0 / (29 + j));
+}
+
 TEST(Nonsmooth17To24Pieces, HilbertRowGradientsAndSigns) {
   std::vector<double> x = set_up(23, 30);
   std::vector<double> g = nonsmooth_gradient(23, 30, x.data());
