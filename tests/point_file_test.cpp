@@ -65,8 +65,9 @@ TEST(PointFile, AcceptsEveryFormOfTheGrammar) {
       {"  \t 3\n\t4", 3, 4},            // leading blanks and tabs, no final newline
       {"\n  \n\t\n3\n\n \n4\n", 3, 4},  // blank lines passed over
       {"3\r\n4\r\n", 3, 4},             // carriage return before the line end
-      {"3\r5\n4\n", 3, 4},              // and elsewhere, as a blank
-      {"2 3\n4\n", 2, 4},               // the rest of a line is ignored
+      {"3\r\r\n \r\n4\r", 3, 4},        // a run of them, and before the text's end
+      {"3*\r\n,\r\n", 2, -7.25},
+      {"2 3\n4\n", 2, 4},  // the rest of a line is ignored
       {"3,junk\n4/junk\n", 3, 4},
       {"3 junk 9\n4\tjunk\n", 3, 4},
       {"3*1.5\n2*-4\n", 1.5, -4},  // r*c stands for c
@@ -140,6 +141,11 @@ TEST(PointFile, RejectsWhatIsNotANumberWithItsPlace) {
       {"\xef\xbb\xbf"
        "1\n2\n",
        1, 1},
+      {"3\r5\n4\n", 1, 1},  // a carriage return not before the line end
+      {"\r3\n4\n", 1, 1},
+      {"1\n \r \n2\n", 2, 2},
+      {"1\n3*\r5\n", 2, 2},
+      {"1\n3\r\r,\n", 2, 2},
       {"1\n\n \nabc 7\n", 2, 4},
       {"1.5 junk\nmore 7\n", 2, 2},
   };

@@ -60,9 +60,28 @@ class Source {
   int errno_ = 0;
 };
 
-bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool is_blank(int c) { return c == ' ' || c == '\t'; }
+bool ends_line(int c) { return c == '\n' || c == kEnd; }
 // A failed read() ends nothing: the item is then reported as unreadable, not taken.
-bool ends_item(int c) { return is_blank(c) || c == ',' || c == '/' || c == '\n' || c == kEnd; }
+// A carriage return is left to carriage_returns_end_line().
+bool ends_item(int c) { return is_blank(c) || c == ',' || c == '/' || ends_line(c); }
+
+// A carriage return is a blank only where the line ends after it (a run of them, as
+// CRLF text can carry); anywhere else it is outside the grammar. Passes over the run.
+bool carriage_returns_end_line(Source& in) {
+  int c = in.peek();
+  while (c == '\r') {
+    in.bump();
+    c = in.peek();
+  }
+  return ends_line(c);
+}
+
+// Whether the item scanned so far ends at the byte at hand.
+bool item_ends_here(Source& in) {
+  const int c = in.peek();
+  return c == '\r' ? carriage_returns_end_line(in) : ends_item(c);
+}
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
 bool is_exponent_letter(int c) { return c == 'E' || c == 'e' || c == 'D' || c == 'd'; }
 
@@ -160,7 +179,8 @@ Item scan_item(Source& in, bool allow_repeat, double* out) {
   if (c == '*' && allow_repeat && digits && !signed_item) {
     if (!number.has_significant_digit()) return Item::bad;  // a zero repeat count
     in.bump();
-    if (ends_item(in.peek())) return Item::null;
+    const int next = in.peek();
+    if (next == '\r' || ends_item(next)) return item_ends_here(in) ? Item::null : Item::bad;
     return scan_item(in, false, out);
   }
   if (c == '.') {
@@ -190,7 +210,7 @@ Item scan_item(Source& in, bool allow_repeat, double* out) {
       c = in.peek();
     }
   }
-  if (!ends_item(c)) return Item::bad;
+  if (!item_ends_here(in)) return Item::bad;
   *out = number.value();
   return Item::value;
 }
@@ -215,6 +235,14 @@ PointResult parse(Source& in, double* x, int n) {
     for (;;) {
       while (is_blank(c)) {
         in.bump();
+        c = in.peek();
+      }
+      if (c == '\r') {
+        if (!carriage_returns_end_line(in) && in.peek() != kError) {
+          result.line = line;
+          result.status = PointStatus::not_a_number;
+          return result;
+        }
         c = in.peek();
       }
       if (c != '\n') break;

@@ -3,8 +3,9 @@
 // Grammar. x(1) is the first value at or after the start of the text; each further
 // x(i) is sought from the start of the next line. Lines holding only blanks are passed
 // over while a value is sought; the rest of a line after the item taken is ignored.
-// Blanks are space, tab and carriage return. An item ends at a blank, a comma, a slash
-// or the end of the line (or text). An item is
+// Blanks are space and tab, and a carriage return (or a run of them) right before the
+// line end; a carriage return anywhere else is outside the grammar. An item ends at a
+// blank, a comma, a slash or the end of the line (or text). An item is
 //   value:  [+-] (digits [. [digits]] | . digits) [(E|e|D|d) [+-] digits]
 //   r*c:    r unsigned digits with a non-zero digit, then '*', then a value c (stands for c)
 //   null:   r* followed by a separator, or a comma, or a slash as the line's first item;

@@ -2,10 +2,11 @@
 // read and "(E15.6)" write, on seeded inputs. Only forms inside the reader's grammar
 // are generated, and where the two are known to differ the generator stays away:
 // NaN, Inf, exponents without a letter (1+5) or with Q, semicolons, NUL bytes, repeat
-// counts beyond 32 bits, a comma opening a line after blank lines (the runtime takes
-// it for a separator, the grammar for a null) and a file ending without a line end
-// right after a slash or an r* null (the runtime reports an end of file). Skips without a Fortran
-// compiler.
+// counts above about 2*10^8 (the runtime reports an overflow), a comma or slash opening a line
+// after blank lines directly followed by more text (the runtime takes it for a separator, the
+// grammar for a null), a carriage return that does not end its line (the runtime takes it for a
+// blank, the grammar for an error) and a file ending without a line end right after a slash or an
+// r* null (the runtime reports an end of file). Skips without a Fortran compiler.
 #include <gtest/gtest.h>
 
 #include <cinttypes>
