@@ -177,6 +177,24 @@ TEST(NonsmoothOutputs, EveryRoutineOverwritesAllOfItsOutput) {
   }
 }
 
+// A non-positive n names no entries, so nothing of g or h may be touched even where
+// n(n+1)/2 comes out positive (n = -3 gives 3): the caller's arrays may be empty.
+TEST(NonsmoothOutputs, NonPositiveNWritesOnlyTheValue) {
+  for (const int iprob : {1, 5, 11, 23, 24}) {
+    for (int n : {0, -1, -2, -3, -7}) {
+      SCOPED_TRACE(testing::Message() << "iprob " << iprob << " n " << n);
+      const double x[4] = {1, 2, 3, 4};
+      double f = kSentinel;
+      std::vector<double> out(8, kSentinel);
+      tffu19(&n, x, &f, &iprob);
+      EXPECT_EQ(f, 0.0);
+      tfgu19(&n, x, out.data(), &iprob);
+      tfhd19(&n, x, out.data(), &iprob);
+      for (double e : out) EXPECT_EQ(e, kSentinel);
+    }
+  }
+}
+
 TEST(NonsmoothDataArea, SetupWithoutDataKeepsAnotherProblemsData) {
   ASSERT_EQ(kbtest::setup_nonsmooth(12, 5).ierr, 0);
   const std::vector<double> after12 = data_area();
