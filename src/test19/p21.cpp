@@ -14,25 +14,29 @@ namespace {
 constexpr int kPoints = 48;
 constexpr double kStart = 1e60;
 
-inline double dist(const double* data, int n, int i, int j) { return data[n * (j - 1) + (i - 1)]; }
-
 // The minimum rule: a term replaces the running minimum unless that is <= the term, so a
 // NaN term replaces it.
 inline bool replaces_min(double term, double running) { return !(running <= term); }
 
-// mu(j) and the 1-based index that set it; 0 when no term fell below the start value.
-struct RowMin {
-  double mu;
-  int k;
-};
-
-RowMin row_min(int n, const double* x, const double* data, int j) {
-  RowMin r{kStart, 0};
-  for (int i = 1; i <= n; ++i) {
-    const double term = dist(data, n, j, i) - x[i - 1];
-    if (replaces_min(term, r.mu)) r = RowMin{term, i};
+// mu(j) for every row j and the 1-based index that set it (0 when no term fell below
+// the start value). Column by column: every row still scans its terms left to right,
+// but the rows' scans run side by side instead of as one serial chain after another.
+// n is 48 here: the collection evaluates no other n.
+void row_minima(int n, const double* x, const double* data, double* mu, int* k) {
+  for (int j = 0; j < n; ++j) {
+    mu[j] = kStart;
+    k[j] = 0;
   }
-  return r;
+  for (int i = 1; i <= n; ++i) {
+    const double* column = data + n * (i - 1);
+    for (int j = 0; j < n; ++j) {
+      const double term = column[j] - x[i - 1];
+      if (replaces_min(term, mu[j])) {
+        mu[j] = term;
+        k[j] = i;
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -57,7 +61,10 @@ void value(int n, const double* x, double* f, const double* data) {
   const double* a = data + n * n;
   double s = 0.0;
   for (int i = 0; i < n; ++i) s += c[i] * x[i];
-  for (int j = 1; j <= n; ++j) s += a[j - 1] * row_min(n, x, data, j).mu;
+  double mu[kPoints];
+  int k[kPoints];
+  row_minima(n, x, data, mu, k);
+  for (int j = 0; j < n; ++j) s += a[j] * mu[j];
   *f = -s;
 }
 
@@ -66,9 +73,11 @@ void gradient(int n, const double* x, double* g, const double* data) {
   const double* c = data + n * n + n;
   const double* a = data + n * n;
   for (int i = 0; i < n; ++i) g[i] = -c[i];
-  for (int j = 1; j <= n; ++j) {
-    const int k = row_min(n, x, data, j).k;
-    if (k != 0) g[k - 1] += a[j - 1];
+  double mu[kPoints];
+  int k[kPoints];
+  row_minima(n, x, data, mu, k);
+  for (int j = 0; j < n; ++j) {
+    if (k[j] != 0) g[k[j] - 1] += a[j];
   }
 }
 
