@@ -2,6 +2,7 @@
 """Turns one JSON run of kinkbench_bench into the Markdown table of docs/benchmarks.md.
 
 usage: bench/report.py RUN.json > table.md
+(a run with --benchmark_repetitions reports the medians)
 """
 import json
 import sys
@@ -15,7 +16,11 @@ def main() -> int:
         run = json.load(f)
     rows = {}
     for b in run["benchmarks"]:
-        collection, problem, routine = b["name"].split("/")[:3]
+        # With --benchmark_repetitions only the medians count: a shared machine's noise
+        # swings single runs by half.
+        if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
+            continue
+        collection, problem, routine = b.get("run_name", b["name"]).split("/")[:3]
         key = (collection, int(problem))
         row = rows.setdefault(key, {"n": int(b["n"]), "m": int(b["m"])})
         # One iteration makes m calls (minimax: k = 1..m).
