@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "api/message.hpp"
 #include "core/rules.hpp"
 #include "minimax/problems.hpp"
 
@@ -39,15 +40,15 @@ Expected<MinimaxProblem> MinimaxProblem::create(int number, int n, int capacity)
   const int effective = effective_number(number);
   const core::Problem& p = core::problem(effective);
   if (n < p.min_n) {
-    return SetupError{SetupErrorCode::dimension_too_small,
-                      "minimax problem " + std::to_string(effective) +
-                          " needs n >= " + std::to_string(p.min_n) + ", got " + std::to_string(n)};
+    return SetupError{
+        SetupErrorCode::dimension_too_small,
+        detail::message("minimax problem %d needs n >= %d, got %d", effective, p.min_n, n)};
   }
   if (capacity < p.min_m) {
     return SetupError{SetupErrorCode::capacity_too_small,
-                      "minimax problem " + std::to_string(effective) + " has " +
-                          std::to_string(p.m) + " partial functions, capacity " +
-                          std::to_string(capacity) + " is too small"};
+                      detail::message("minimax problem %d has %d partial functions, capacity "
+                                      "%d is too small",
+                                      effective, p.m, capacity)};
   }
   MinimaxProblem problem;
   problem.number_ = effective;

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "api/message.hpp"
 #include "core/rules.hpp"
 #include "test19/problems.hpp"
 
@@ -38,14 +39,14 @@ Expected<NonsmoothProblem> NonsmoothProblem::create(int number, int n) {
   const int effective = effective_number(number);
   const core::Problem& p = core::problem(effective);
   if (n < p.min_n) {
-    return SetupError{SetupErrorCode::dimension_too_small,
-                      "nonsmooth problem " + std::to_string(effective) +
-                          " needs n >= " + std::to_string(p.min_n) + ", got " + std::to_string(n)};
+    return SetupError{
+        SetupErrorCode::dimension_too_small,
+        detail::message("nonsmooth problem %d needs n >= %d, got %d", effective, p.min_n, n)};
   }
   if (p.max_n != 0 && n > p.max_n) {
     return SetupError{SetupErrorCode::dimension_too_large,
-                      "nonsmooth problem " + std::to_string(effective) + " is defined for n = " +
-                          std::to_string(p.max_n) + " only, got " + std::to_string(n)};
+                      detail::message("nonsmooth problem %d is defined for n = %d only, got %d",
+                                      effective, p.max_n, n)};
   }
   NonsmoothProblem problem;
   problem.number_ = effective;
