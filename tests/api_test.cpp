@@ -2,6 +2,8 @@
 // values, and stay independent of each other and of the process-wide data areas.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -146,6 +148,87 @@ TEST(CppApi, ObjectiveIsTheLargestPartialValueAndItsFirstIndex) {
   const std::vector<double> origin = {0, 0};
   EXPECT_EQ(p->objective(origin).value, 8);
   EXPECT_EQ(p->objective(origin).k, 2);
+}
+
+TEST(CppApi, ValuesAndJacobianAreTheCRoutinesKByK) {
+  for (const kinkbench::MinimaxInfo& info : kinkbench::minimax_problems()) {
+    for (int n : {info.min_n, info.min_n + 2}) {
+      SCOPED_TRACE("minimax problem " + std::to_string(info.number) + ", n = " + std::to_string(n));
+      const auto p = kinkbench::MinimaxProblem::create(info.number, n, info.m);
+      ASSERT_TRUE(p.has_value());
+      kbtest::setup_minimax(info.number, n);
+      const size_t m = static_cast<size_t>(p->m());
+      const size_t row = static_cast<size_t>(n);
+      for (const auto& x : points_near(std::vector<double>(p->start().begin(), p->start().end()))) {
+        // One spare entry past the end shows nothing beyond m (m x n) is written.
+        std::vector<double> values(m + 1, kSentinel);
+        std::vector<double> jacobian(m * row + 1, kSentinel);
+        ASSERT_TRUE(p->values(x, values));
+        ASSERT_TRUE(p->jacobian(x, jacobian));
+        EXPECT_EQ(values[m], kSentinel);
+        EXPECT_EQ(jacobian[m * row], kSentinel);
+        for (size_t k = 1; k <= m; ++k) {
+          const int kk = static_cast<int>(k);
+          EXPECT_TRUE(
+              same_bits(values[k - 1], kbtest::minimax_value(info.number, n, kk, x.data())));
+          // The C routine on a zeroed gradient: undefined entries are 0 in both.
+          std::vector<double> g(row, 0.0);
+          tagu06(&n, &kk, x.data(), g.data(), &info.number);
+          const std::vector<double> jrow(
+              jacobian.begin() + static_cast<std::ptrdiff_t>((k - 1) * row),
+              jacobian.begin() + static_cast<std::ptrdiff_t>(k * row));
+          EXPECT_TRUE(same_bits(jrow, g)) << "k = " << k;
+        }
+      }
+      std::vector<double> short_values(m - 1, kSentinel);
+      std::vector<double> short_jacobian(m * row - 1, kSentinel);
+      EXPECT_FALSE(p->values(p->start(), short_values));
+      EXPECT_FALSE(p->jacobian(p->start(), short_jacobian));
+      EXPECT_EQ(short_values, std::vector<double>(m - 1, kSentinel));
+      EXPECT_EQ(short_jacobian, std::vector<double>(m * row - 1, kSentinel));
+    }
+  }
+}
+
+TEST(CppApi, DataFitsAreMeasuredByTheLargestAbsoluteResidual) {
+  int fits = 0;
+  for (const kinkbench::MinimaxInfo& info : kinkbench::minimax_problems()) {
+    const auto p = kinkbench::MinimaxProblem::create(info.number, info.min_n, info.m);
+    ASSERT_TRUE(p.has_value());
+    std::vector<double> f(static_cast<size_t>(p->m()));
+    ASSERT_TRUE(p->values(p->start(), f));
+    double largest = f[0], largest_abs = std::fabs(f[0]);
+    for (double v : f) {
+      largest = std::max(largest, v);
+      largest_abs = std::max(largest_abs, std::fabs(v));
+    }
+    const auto objective = p->objective(p->start());
+    const auto plain = p->largest(p->start());
+    EXPECT_EQ(plain.value, largest) << info.number;
+    EXPECT_EQ(f[static_cast<size_t>(plain.k - 1)], largest) << info.number;
+    if (info.itype == 0) {
+      ++fits;
+      EXPECT_STREQ(p->form(), "max |f_k|");
+      EXPECT_EQ(objective.value, largest_abs) << info.number;
+      EXPECT_EQ(std::fabs(f[static_cast<size_t>(objective.k - 1)]), largest_abs) << info.number;
+    } else {
+      EXPECT_STREQ(p->form(), "max f_k");
+      EXPECT_EQ(objective.value, plain.value);
+      EXPECT_EQ(objective.k, plain.k);
+    }
+  }
+  EXPECT_EQ(fits, 13);  // problems 7 to 16, 18, 24 and 25
+  // Problem 8 with x1 = 10 lies above every data value: all residuals are negative, so the
+  // plain maximum is the smallest misfit and the objective the largest.
+  const auto p8 = kinkbench::MinimaxProblem::create(8, 3, 15);
+  ASSERT_TRUE(p8.has_value());
+  const std::vector<double> above = {10, 1, 1};
+  std::vector<double> f8(15);
+  ASSERT_TRUE(p8->values(above, f8));
+  const auto lowest = std::min_element(f8.begin(), f8.end());
+  EXPECT_LT(p8->largest(above).value, 0);
+  EXPECT_EQ(p8->objective(above).value, -*lowest);
+  EXPECT_EQ(p8->objective(above).k, 1 + (lowest - f8.begin()));
 }
 
 TEST(CppApi, ObjectsKeepTheirDataWhateverElseIsSetUp) {

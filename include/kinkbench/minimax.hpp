@@ -54,12 +54,25 @@ class KINKBENCH_API MinimaxProblem {
   bool gradient(int k, std::span<const double> x, std::span<double> gk) const;
   bool hessian(int k, std::span<const double> x, std::span<double> hk) const;
 
+  // All partial functions at once, bit-identical to value/gradient for k = 1..m. values
+  // writes out[k-1] = f_k; jacobian writes row k-1 (n entries, row-major) = the gradient of
+  // f_k, each row cleared first, so entries a problem leaves undefined are 0. They return
+  // false, writing nothing, when x has fewer than n entries or out fewer than m (m*n).
+  bool values(std::span<const double> x, std::span<double> out) const;
+  bool jacobian(std::span<const double> x, std::span<double> out) const;
+
   struct Objective {
-    double value;  // max over k = 1..m of f_k(x); NaN terms are passed over
-    int k;         // the first k that attains it (1 when every f_k is NaN)
+    double value;  // the maximum; NaN terms are passed over
+    int k;         // the first k that attains it (1 when every term is NaN)
   };
-  // Precondition: x has at least n entries.
+  // The objective an optimiser minimises: max f_k for itype -1, and max |f_k| for the data
+  // fits (itype 0), whose plain maximum is unbounded below. form() names which.
+  // Precondition for both: x has at least n entries.
   Objective objective(std::span<const double> x) const;
+  // The plain max f_k, whatever itype is.
+  Objective largest(std::span<const double> x) const;
+  // "max f_k" or "max |f_k|".
+  const char* form() const;
 
  private:
   MinimaxProblem() = default;

@@ -85,14 +85,58 @@ bool MinimaxProblem::hessian(int k, std::span<const double> x, std::span<double>
   return true;
 }
 
-MinimaxProblem::Objective MinimaxProblem::objective(std::span<const double> x) const {
-  Objective best{NAN, 1};
+bool MinimaxProblem::values(std::span<const double> x, std::span<double> out) const {
+  if (!fits(x, n_) || out.size() < static_cast<size_t>(m_)) return false;
   for (int k = 1; k <= m_; ++k) {
-    double fk = NAN;
-    core::value(n_, k, x.data(), &fk, number_, data_.data());
-    if (k == 1 || (!std::isnan(fk) && detail::replaces_max(fk, best.value))) best = {fk, k};
+    core::value(n_, k, x.data(), &out[static_cast<size_t>(k - 1)], number_, data_.data());
+  }
+  return true;
+}
+
+bool MinimaxProblem::jacobian(std::span<const double> x, std::span<double> out) const {
+  const size_t row = static_cast<size_t>(n_);
+  if (!fits(x, n_) || out.size() / row < static_cast<size_t>(m_)) return false;
+  for (int k = 1; k <= m_; ++k) {
+    double* g = &out[static_cast<size_t>(k - 1) * row];
+    detail::clear(g, n_);
+    core::gradient(n_, k, x.data(), g, number_, data_.data());
+  }
+  return true;
+}
+
+namespace {
+
+// The first term is taken as it is; a later one replaces it by the maximum rule, except
+// that a NaN term never does, so a NaN comes back only when every term is NaN.
+template <class Term>
+MinimaxProblem::Objective scan_max(int m, Term term) {
+  MinimaxProblem::Objective best{NAN, 1};
+  for (int k = 1; k <= m; ++k) {
+    const double t = term(k);
+    if (k == 1 || (!std::isnan(t) && detail::replaces_max(t, best.value))) best = {t, k};
   }
   return best;
 }
+
+}  // namespace
+
+MinimaxProblem::Objective MinimaxProblem::largest(std::span<const double> x) const {
+  return scan_max(m_, [&](int k) {
+    double fk = NAN;
+    core::value(n_, k, x.data(), &fk, number_, data_.data());
+    return fk;
+  });
+}
+
+MinimaxProblem::Objective MinimaxProblem::objective(std::span<const double> x) const {
+  if (itype_ != 0) return largest(x);
+  return scan_max(m_, [&](int k) {
+    double fk = NAN;
+    core::value(n_, k, x.data(), &fk, number_, data_.data());
+    return std::fabs(fk);
+  });
+}
+
+const char* MinimaxProblem::form() const { return itype_ == 0 ? "max |f_k|" : "max f_k"; }
 
 }  // namespace kinkbench

@@ -90,6 +90,9 @@ TEST(Allocation, ObjectEvaluationNeverAllocates) {
               mm->value(1, mm->start(), v);
               mm->hessian(1, mm->start(), out);
               (void)mm->objective(mm->start());
+              (void)mm->largest(mm->start());
+              mm->values(mm->start(), out);
+              mm->jacobian(mm->start(), out);
               ns->value(ns->start(), v);
               ns->gradient(ns->start(), out);
             }),
