@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "kinkbench/best_known.hpp"
 #include "kinkbench/detail/expected.hpp"
 #include "kinkbench/export.h"
 
@@ -46,6 +47,9 @@ class KINKBENCH_API MinimaxProblem {
   // The starting point; components the problem does not set are 0.
   std::span<const double> start() const { return start_; }
   std::span<const double> data() const { return data_; }
+  // The stored best-known optimum at this n (the objective's value and a point); nullptr
+  // when none is stored for this n.
+  const BestKnown* best_known() const;
 
   // Each writes exactly what tafu06/tagu06/tahd06 write and leaves the rest. They return
   // false, writing nothing, when x has fewer than n entries or the output is shorter

@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "kinkbench/best_known.hpp"
 #include "kinkbench/detail/expected.hpp"
 #include "kinkbench/export.h"
 
@@ -40,6 +41,9 @@ class KINKBENCH_API NonsmoothProblem {
   bool reads_data() const;
   std::span<const double> start() const { return start_; }
   std::span<const double> data() const { return data_; }
+  // The stored best-known optimum at this n (the objective's value and a point); nullptr
+  // when none is stored for this n.
+  const BestKnown* best_known() const;
 
   // Each clears its output first and writes what tffu19/tfgu19/tfhd19 write. They return
   // false, writing nothing, when x has fewer than n entries or the output is shorter

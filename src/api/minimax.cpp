@@ -5,6 +5,7 @@
 #include <string>
 
 #include "api/message.hpp"
+#include "api/optima_table.hpp"
 #include "core/rules.hpp"
 #include "minimax/problems.hpp"
 
@@ -64,6 +65,10 @@ Expected<MinimaxProblem> MinimaxProblem::create(int number, int n, int capacity)
 int MinimaxProblem::min_n() const { return core::problem(number_).min_n; }
 
 bool MinimaxProblem::reads_data() const { return core::problem(number_).reads_data; }
+
+const BestKnown* MinimaxProblem::best_known() const {
+  return detail::find_optimum(true, number_, n_);
+}
 
 bool MinimaxProblem::value(int k, std::span<const double> x, double& fk) const {
   if (!fits(x, n_)) return false;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "api/message.hpp"
+#include "api/optima_table.hpp"
 #include "core/rules.hpp"
 #include "test19/problems.hpp"
 
@@ -62,6 +63,10 @@ Expected<NonsmoothProblem> NonsmoothProblem::create(int number, int n) {
 int NonsmoothProblem::min_n() const { return core::problem(number_).min_n; }
 
 bool NonsmoothProblem::reads_data() const { return core::problem(number_).reads_data; }
+
+const BestKnown* NonsmoothProblem::best_known() const {
+  return detail::find_optimum(false, number_, n_);
+}
 
 bool NonsmoothProblem::value(std::span<const double> x, double& f) const {
   if (!fits(x, n_)) return false;

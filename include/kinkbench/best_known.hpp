@@ -1,0 +1,23 @@
+// The best-known optimum of a problem, as stored with the collection (data/optima.json,
+// embedded at build time). Reached through MinimaxProblem::best_known() and
+// NonsmoothProblem::best_known().
+#pragma once
+
+#include <span>
+
+namespace kinkbench {
+
+struct BestKnown {
+  int number;
+  int n;                          // the dimension the entry holds for
+  double value;                   // the objective at point, exactly as this library computes it
+  std::span<const double> point;  // n entries
+  // "certified" (a proof: an LP dual bound or a closed-form argument), "closed form",
+  // "best known" (many starts agree, no proof) or "local" (the problem is unbounded
+  // below; the local minimum the standard start leads to).
+  const char* status;
+  const char* method;    // how it was found, in a few words
+  bool unbounded_below;  // f decreases without bound along a stored ray
+};
+
+}  // namespace kinkbench
