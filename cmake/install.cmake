@@ -45,6 +45,7 @@ install(FILES ${PROJECT_BINARY_DIR}/kinkbenchConfig.cmake
 # Relative to the file itself, so that the installed tree can be moved. C and C++ need
 # two files: the C++ headers need -std=c++20, which a C compiler rejects.
 file(RELATIVE_PATH KINKBENCH_PC_UP /root/${CMAKE_INSTALL_LIBDIR}/pkgconfig /root)
+string(REGEX REPLACE "/$" "" KINKBENCH_PC_UP "${KINKBENCH_PC_UP}")
 foreach(pc kinkbench kinkbench-c++)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
