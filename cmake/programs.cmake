@@ -6,6 +6,7 @@ add_library(kinkbench_blackbox STATIC
   ${PROJECT_SOURCE_DIR}/src/blackbox/program.cpp)
 target_include_directories(kinkbench_blackbox PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(kinkbench_blackbox PRIVATE ${KINKBENCH_WARNINGS})
+target_compile_definitions(kinkbench_blackbox PRIVATE KINKBENCH_VERSION="${PROJECT_VERSION}")
 
 foreach(program mmeval nseval)
   add_executable(${program} ${PROJECT_SOURCE_DIR}/src/${program}/main.cpp)

@@ -4,7 +4,8 @@
 
 target_link_libraries(kinkbench_tests PRIVATE kinkbench_blackbox)
 target_compile_definitions(kinkbench_tests PRIVATE
-  KINKBENCH_MMEVAL="$<TARGET_FILE:mmeval>" KINKBENCH_NSEVAL="$<TARGET_FILE:nseval>")
+  KINKBENCH_MMEVAL="$<TARGET_FILE:mmeval>" KINKBENCH_NSEVAL="$<TARGET_FILE:nseval>"
+  KINKBENCH_PROJECT_VERSION="${PROJECT_VERSION}")
 add_dependencies(kinkbench_tests mmeval nseval)
 target_sources(kinkbench_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/fortran/differential_test.cpp)
 

@@ -16,10 +16,12 @@ std::size_t finish(int written, char* out, std::size_t capacity) {
   return capacity - 1;
 }
 
-void print(const char* line, std::size_t len) {
+void print(const char* line, std::size_t len, int fd = STDERR_FILENO) {
   // One write() so the line cannot interleave with another process's output.
-  if (len > 0) (void)!::write(STDERR_FILENO, line, len);
+  if (len > 0) (void)!::write(fd, line, len);
 }
+
+bool is(const char* argument, const char* option) { return std::strcmp(argument, option) == 0; }
 
 }  // namespace
 
@@ -61,6 +63,29 @@ std::size_t describe(const char* program, const char* file, const WriteResult& r
                           : std::snprintf(out, capacity, "%s: %s: %s failed: %s\n", program, file,
                                           operation, std::strerror(r.errno_value));
   return finish(written, out, capacity);
+}
+
+int handle_arguments(const char* program, const char* help, int argc, const char* const* argv) {
+  if (argc <= 1) return -1;
+  if (argc == 2 && is(argv[1], "--help")) {
+    print(help, std::strlen(help), STDOUT_FILENO);
+    return 0;
+  }
+  char line[256];
+  if (argc == 2 && is(argv[1], "--version")) {
+    const int written =
+        std::snprintf(line, sizeof line, "%s (kinkbench) %s\n", program, KINKBENCH_VERSION);
+    print(line, finish(written, line, sizeof line), STDOUT_FILENO);
+    return 0;
+  }
+  // After a valid option the second argument is the unexpected one.
+  const bool option_first = is(argv[1], "--help") || is(argv[1], "--version");
+  const char* unexpected = option_first ? argv[2] : argv[1];
+  const int written = std::snprintf(
+      line, sizeof line, "%s: unexpected argument '%s' (%s takes no arguments; see %s --help)\n",
+      program, unexpected, program, program);
+  print(line, finish(written, line, sizeof line));
+  return kUsageFailed;
 }
 
 bool load_point(const char* program, double* x, int n) {

@@ -1,14 +1,34 @@
 // mmeval: the largest partial function of minimax problem 1 (n = 2) at the point in
-// "input.in", guarded, written to "output.out". No arguments, silent on success.
-// Exit status: 0 written, 2 the point could not be read (output.out untouched),
-// 3 the result could not be written.
+// "input.in", guarded, written to "output.out". Silent on success; the only arguments
+// are --help and --version, which touch neither file.
+// Exit status: 0 written (or help shown), 2 the point could not be read or a bad
+// argument (output.out untouched), 3 the result could not be written.
 #include "blackbox/guards.hpp"
 #include "blackbox/program.hpp"
 #include "kinkbench/kinkbench.h"
 
 namespace bb = kinkbench::blackbox;
 
-int main() {
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: mmeval [--help | --version]\n"
+    "Evaluates problem 1 of the kinkbench minimax collection (n = 2) once: reads the\n"
+    "point from input.in in the working directory (x1 and x2, one value per line),\n"
+    "writes the largest of the three partial function values (NaN counting as -1e80,\n"
+    "capped at 1e80, which marks a point as not acceptable) to output.out as one line\n"
+    "in the format (E15.6), and prints nothing. Exit status: 0 the result was\n"
+    "written; 2 input.in is missing or unreadable, holds too few values or one that\n"
+    "is not a number, or an argument was not understood: output.out was left as it\n"
+    "was, so an older result may still be there, and a caller must check the status;\n"
+    "3 output.out could not be written. Each failure prints one line on stderr.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int early = bb::handle_arguments("mmeval", kHelp, argc, argv);
+  if (early >= 0) return early;
+
   int n = 2;
   int m = 3;
   int iprob = 1;
