@@ -33,6 +33,11 @@ std::string repr_of(const py::handle& object) { return py::repr(object).cast<std
 // A whole number from anything with __index__; floats (2.5, nan, even 3.0) are refused
 // rather than truncated, as range() refuses them.
 long long whole_number(const py::handle& object, const char* name) {
+  if (PyLong_CheckExact(object.ptr())) {
+    int overflow = 0;
+    const long long value = PyLong_AsLongLongAndOverflow(object.ptr(), &overflow);
+    if (overflow == 0) return value;
+  }
   if (PyFloat_Check(object.ptr()) || !PyIndex_Check(object.ptr())) {
     throw py::type_error(std::string(name) + " must be an integer, got " + repr_of(object) + " (" +
                          std::string(py::str(py::type::of(object).attr("__name__"))) + ")");
@@ -80,30 +85,38 @@ struct Points {
   }
 };
 
-Points as_points(const py::handle& x, int n, const std::string& what) {
-  py::array raw =
-      py::isinstance<py::array>(x) ? py::reinterpret_borrow<py::array>(x) : py::array::ensure(x);
-  if (!raw) {
-    PyErr_Clear();
-    throw py::type_error("x must be an array of real numbers, got " + repr_of(x));
-  }
-  const char kind = raw.dtype().kind();
-  if (kind != 'f' && kind != 'i' && kind != 'u' && kind != 'b') {
-    throw py::type_error(
-        "x must hold real numbers, got dtype " + std::string(py::str(raw.dtype())) +
-        (kind == 'c' ? "; pass x.real if the imaginary part is meant to be dropped" : ""));
+// `who` names the problem in messages, e.g. "minimax problem 7"; built only on error.
+Points as_points(const py::handle& x, int n, const char* collection, int number) {
+  const auto who = [&] { return std::string(collection) + " problem " + std::to_string(number); };
+  // Fast path, the common case: a C-ordered float64 array is used as it is.
+  py::array raw;
+  if (Array::check_(x)) {
+    raw = py::reinterpret_borrow<py::array>(x);
+  } else {
+    raw =
+        py::isinstance<py::array>(x) ? py::reinterpret_borrow<py::array>(x) : py::array::ensure(x);
+    if (!raw) {
+      PyErr_Clear();
+      throw py::type_error("x must be an array of real numbers, got " + repr_of(x));
+    }
+    const char kind = raw.dtype().kind();
+    if (kind != 'f' && kind != 'i' && kind != 'u' && kind != 'b') {
+      throw py::type_error(
+          "x must hold real numbers, got dtype " + std::string(py::str(raw.dtype())) +
+          (kind == 'c' ? "; pass x.real if the imaginary part is meant to be dropped" : ""));
+    }
   }
   Points points;
   if (raw.ndim() == 1) {
     if (raw.shape(0) != n) {
-      throw py::value_error("x has " + std::to_string(raw.shape(0)) + " entries, but " + what +
+      throw py::value_error("x has " + std::to_string(raw.shape(0)) + " entries, but " + who() +
                             " is set up for n = " + std::to_string(n));
     }
   } else if (raw.ndim() == 2) {
     if (raw.shape(1) != n) {
       throw py::value_error("the points in x have " + std::to_string(raw.shape(1)) +
                             " entries each (shape (" + std::to_string(raw.shape(0)) + ", " +
-                            std::to_string(raw.shape(1)) + ")), but " + what +
+                            std::to_string(raw.shape(1)) + ")), but " + who() +
                             " is set up for n = " + std::to_string(n));
     }
     points.batch = true;
@@ -190,21 +203,21 @@ class Minimax {
   int n() const { return p_.n(); }
   int m() const { return p_.m(); }
 
-  std::string what() const { return "minimax problem " + std::to_string(p_.number()); }
+  static constexpr const char* kCollection = "minimax";
 
   int k_argument(const py::handle& object) const {
     const long long k = whole_number(object, "k");
     if (k < 1 || k > m()) {
       throw py::index_error("k = " + std::to_string(k) + " is outside 1.." + std::to_string(m()) +
-                            ": " + what() + " has m = " + std::to_string(m()) +
-                            " partial functions");
+                            ": minimax problem " + std::to_string(p_.number()) +
+                            " has m = " + std::to_string(m()) + " partial functions");
     }
     return static_cast<int>(k);
   }
 
   py::object value(const py::handle& x, const py::handle& k_object) const {
     const int k = k_argument(k_object);
-    const Points points = as_points(x, n(), what());
+    const Points points = as_points(x, n(), kCollection, p_.number());
     if (!points.batch) {
       double f = 0.0;
       p_.value(k, points.row(0, n()), f);
@@ -218,7 +231,7 @@ class Minimax {
 
   Array gradient(const py::handle& x, const py::handle& k_object) const {
     const int k = k_argument(k_object);
-    const Points points = as_points(x, n(), what());
+    const Points points = as_points(x, n(), kCollection, p_.number());
     Array out = points.batch ? zeros({points.count, py::ssize_t{n()}}) : zeros({n()});
     double* data = out.mutable_data();
     for_each_point(points, [&](py::ssize_t i) {
@@ -229,7 +242,7 @@ class Minimax {
 
   Array hessian(const py::handle& x, const py::handle& k_object, bool packed) const {
     const int k = k_argument(k_object);
-    const Points points = as_points(x, n(), what());
+    const Points points = as_points(x, n(), kCollection, p_.number());
     const auto nn = static_cast<std::size_t>(packed_length(n()));
     return hessians(points, n(), packed, [&](py::ssize_t i, double* triangle) {
       p_.hessian(k, points.row(i, n()), {triangle, nn});
@@ -237,7 +250,7 @@ class Minimax {
   }
 
   Array values(const py::handle& x) const {
-    const Points points = as_points(x, n(), what());
+    const Points points = as_points(x, n(), kCollection, p_.number());
     Array out = points.batch ? zeros({points.count, py::ssize_t{m()}}) : zeros({m()});
     double* data = out.mutable_data();
     const auto size = static_cast<std::size_t>(m());
@@ -248,7 +261,7 @@ class Minimax {
   }
 
   Array jacobian(const py::handle& x) const {
-    const Points points = as_points(x, n(), what());
+    const Points points = as_points(x, n(), kCollection, p_.number());
     const py::ssize_t mn = py::ssize_t{m()} * n();
     Array out = points.batch ? zeros({points.count, py::ssize_t{m()}, py::ssize_t{n()}})
                              : zeros({py::ssize_t{m()}, py::ssize_t{n()}});
@@ -262,7 +275,7 @@ class Minimax {
   // objective() and largest(): (value, k) for a point, (values, ks) for a batch.
   template <class Pick>
   py::tuple best(const py::handle& x, Pick pick) const {
-    const Points points = as_points(x, n(), what());
+    const Points points = as_points(x, n(), kCollection, p_.number());
     if (!points.batch) {
       const auto found = pick(points.row(0, n()));
       return py::make_tuple(found.value, found.k);
@@ -310,10 +323,10 @@ class Nonsmooth {
   const NonsmoothProblem& problem() const { return p_; }
   int n() const { return p_.n(); }
 
-  std::string what() const { return "nonsmooth problem " + std::to_string(p_.number()); }
+  static constexpr const char* kCollection = "nonsmooth";
 
   py::object value(const py::handle& x) const {
-    const Points points = as_points(x, n(), what());
+    const Points points = as_points(x, n(), kCollection, p_.number());
     if (!points.batch) {
       double f = 0.0;
       p_.value(points.row(0, n()), f);
@@ -326,7 +339,7 @@ class Nonsmooth {
   }
 
   Array gradient(const py::handle& x) const {
-    const Points points = as_points(x, n(), what());
+    const Points points = as_points(x, n(), kCollection, p_.number());
     Array out = points.batch ? zeros({points.count, py::ssize_t{n()}}) : zeros({n()});
     double* data = out.mutable_data();
     for_each_point(points, [&](py::ssize_t i) {
@@ -336,7 +349,7 @@ class Nonsmooth {
   }
 
   Array hessian(const py::handle& x, bool packed) const {
-    const Points points = as_points(x, n(), what());
+    const Points points = as_points(x, n(), kCollection, p_.number());
     const auto nn = static_cast<std::size_t>(packed_length(n()));
     return hessians(points, n(), packed, [&](py::ssize_t i, double* triangle) {
       p_.hessian(points.row(i, n()), {triangle, nn});
