@@ -17,7 +17,7 @@ fail() {
   exit 1
 }
 
-# The nth (default first) fenced block of the given language.
+# The nth (default first) fenced block of the given language; the order is the README's.
 block() {
   awk -v lang="$1" -v nth="${2:-1}" '
     $0 == "```" lang { seen++; inside = (seen == nth); next }
@@ -81,7 +81,7 @@ cat >"$work/read_back.py" <<EOF
 import math, re, struct, sys
 for case in sys.argv[1:]:
     s, spelled = case.split("|")
-$(block python | sed 's/^/    /')
+$(block python 2 | sed 's/^/    /')
     want = float(spelled)
     same = struct.pack("<d", value) == struct.pack("<d", want) or (math.isnan(value) and math.isnan(want))
     if not same:
