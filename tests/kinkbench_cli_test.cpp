@@ -12,6 +12,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -125,7 +126,8 @@ TEST(KinkbenchCommand, JsonTellsTheNonFiniteNumbersApart) {
   const CommandRun inf = kinkbench("eval minimax 1 --x=-inf,2 --k 1 --gradient --json");
   ASSERT_EQ(inf.status, 0) << inf.err;
   EXPECT_EQ(inf.out,
-            "{\"collection\":\"minimax\",\"problem\":1,\"n\":2,\"x\":[\"-inf\",2.0],\"k\":1,"
+            "{\"collection\":\"minimax\",\"problem\":1,\"n\":2,\"x\":[\"-inf\",2.0],"
+            "\"form\":\"max f_k\",\"k\":1,"
             "\"objective\":false,\"value\":\"inf\",\"gradient\":[\"-inf\",32.0]}\n");
   const CommandRun nan = kinkbench("eval minimax 1 --x nan,1 --k 1 --json");
   ASSERT_EQ(nan.status, 0) << nan.err;
@@ -170,6 +172,47 @@ TEST(KinkbenchCommand, PointTakesTheBlackBoxNumberFormsAndNonFiniteWords) {
   }
 }
 
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+TEST(KinkbenchCommand, AllPrintsEachPartialFunctionAndItsGradientAsARow) {
+  // Row k of --all must be what --k k --gradient prints, digit for digit; n differs from
+  // m, and from the problem's minimum in the last case.
+  for (const char* args : {"1", "7 --x 0.5,-1,2", "4 --n 5"}) {
+    const CommandRun all = kinkbench(std::string("eval minimax ") + args + " --all");
+    ASSERT_EQ(all.status, 0) << args << ": " << all.err;
+    const std::vector<std::string> out = split_lines(all.out);
+    size_t at = 0;
+    while (at < out.size() && !out[at].starts_with("values   = ")) ++at;
+    ASSERT_LT(at, out.size()) << all.out;
+    std::istringstream values(out[at].substr(11));
+    int k = 0;
+    for (std::string fk; values >> fk;) {
+      ++k;
+      const CommandRun one =
+          kinkbench(std::string("eval minimax ") + args + " --gradient --k " + std::to_string(k));
+      ASSERT_EQ(one.status, 0) << args << " k " << k;
+      const std::string fk_line = line_after(one.out, "\nf_");
+      EXPECT_EQ(fk, fk_line.substr(fk_line.find("= ") + 2)) << args << " k " << k;
+      ASSERT_LT(at + static_cast<size_t>(k), out.size()) << all.out;
+      EXPECT_EQ(out[at + static_cast<size_t>(k)].substr(11), line_after(one.out, "gradient = "))
+          << args << " k " << k;
+    }
+    EXPECT_EQ(at + static_cast<size_t>(k) + 1, out.size()) << all.out;  // m rows, no more
+    EXPECT_GE(k, 3) << all.out;
+  }
+  const CommandRun json = kinkbench("eval minimax 1 --all --json");
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_EQ(json.out,
+            "{\"collection\":\"minimax\",\"problem\":1,\"n\":2,\"x\":[2.0,2.0],\"form\":"
+            "\"max f_k\",\"k\":1,\"objective\":true,\"value\":20.0,\"values\":[20.0,0.0,2.0],"
+            "\"jacobian\":[[4.0,32.0],[0.0,0.0],[-2.0,2.0]]}\n");
+}
+
 TEST(KinkbenchCommand, BadArgumentsGiveOneLineAndStatusTwo) {
   expect_usage_errors({
       {"", "no command given"},
@@ -182,6 +225,7 @@ TEST(KinkbenchCommand, BadArgumentsGiveOneLineAndStatusTwo) {
       {"eval nonsmooth 11 --n 3", "nonsmooth problem 11 needs n >= 4, got 3"},
       {"eval minimax 1 --k 4", "--k must be 1..3, got '4'"},
       {"eval nonsmooth 1 --k 1", "--k applies to the minimax collection"},
+      {"eval nonsmooth 1 --all", "--all applies to the minimax collection"},
       {"eval minimax 1 --colour", "unknown option '--colour'"},
       {"eval minimax 1 --n", "option '--n' needs a value"},
       {"eval minimax 1 --n --x 1,2", "option '--n' needs a value"},

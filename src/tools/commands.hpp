@@ -30,6 +30,7 @@ struct EvalArgs {
   std::optional<std::string> k;
   bool gradient = false;
   bool hessian = false;
+  bool all = false;
   bool json = false;
 };
 int run_eval(const EvalArgs& args);

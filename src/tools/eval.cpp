@@ -20,15 +20,19 @@ struct Request {
   std::vector<double> x;  // empty: the start
   bool gradient = false;
   bool hessian = false;
+  bool all = false;  // minimax: every f_k and the Jacobian
 };
 
 struct Evaluation {
   std::vector<double> x;
   int k = 0;               // minimax: the partial function evaluated
-  bool objective = false;  // minimax: k attains the maximum, rather than chosen by --k
+  bool objective = false;  // minimax: k attains the objective, rather than chosen by --k
+  const char* form = "";   // minimax: the objective, "max f_k" or "max |f_k|"
   double value = 0;
   std::vector<double> gradient;  // empty unless asked for
   std::vector<double> hessian;
+  std::vector<double> values;    // f_1..f_m
+  std::vector<double> jacobian;  // m rows of n
 };
 
 size_t packed_size(int n) { return static_cast<size_t>(n) * static_cast<size_t>(n + 1) / 2; }
@@ -40,12 +44,19 @@ void print_text(const Request& r, const Evaluation& e) {
   if (r.collection == Collection::nonsmooth) {
     std::printf("f        = %s\n", value.c_str());
   } else if (e.objective) {
-    std::printf("max f_k  = %s (attained first at k = %d)\n", value.c_str(), e.k);
+    std::printf("%-8s = %s (attained first at k = %d)\n", e.form, value.c_str(), e.k);
   } else {
     std::printf("f_%-7d= %s\n", e.k, value.c_str());
   }
   if (r.gradient) std::printf("gradient = %s\n", numbers_text(e.gradient).c_str());
   if (r.hessian) std::printf("hessian  = %s\n", numbers_text(e.hessian).c_str());
+  if (!r.all) return;
+  std::printf("values   = %s\n", numbers_text(e.values).c_str());
+  const auto n = static_cast<size_t>(r.n);
+  for (size_t row = 0; row < e.values.size(); ++row) {
+    const std::span<const double> gradient(e.jacobian.data() + row * n, n);
+    std::printf("%s%s\n", row == 0 ? "jacobian = " : "           ", numbers_text(gradient).c_str());
+  }
 }
 
 void print_json(const Request& r, const Evaluation& e) {
@@ -54,12 +65,22 @@ void print_json(const Request& r, const Evaluation& e) {
               {"n", r.n},
               {"x", json_numbers(e.x)}};
   if (r.collection == Collection::minimax) {
+    out["form"] = e.form;
     out["k"] = e.k;
     out["objective"] = e.objective;
   }
   out["value"] = json_number(e.value);
   if (r.gradient) out["gradient"] = json_numbers(e.gradient);
   if (r.hessian) out["hessian"] = json_numbers(e.hessian);
+  if (r.all) {
+    out["values"] = json_numbers(e.values);
+    Json rows = Json::array();
+    const auto n = static_cast<size_t>(r.n);
+    for (size_t row = 0; row < e.values.size(); ++row) {
+      rows.push_back(json_numbers(std::span<const double>(e.jacobian.data() + row * n, n)));
+    }
+    out["jacobian"] = std::move(rows);
+  }
   tools::print_json(out);
 }
 
@@ -94,12 +115,14 @@ int run_eval(const EvalArgs& args) {
   if (!problem.ok()) return usage_error("eval", problem.error);
   const bool minimax = collection.value == Collection::minimax;
   if (!minimax && args.k) return usage_error("eval", "--k applies to the minimax collection");
+  if (!minimax && args.all) return usage_error("eval", "--all applies to the minimax collection");
 
   Request r;
   r.collection = collection.value;
   r.problem = problem.value;
   r.gradient = args.gradient;
   r.hessian = args.hessian;
+  r.all = args.all;
   const size_t row = static_cast<size_t>(r.problem - 1);
   r.n = minimax ? minimax_problems()[row].min_n : nonsmooth_problems()[row].min_n;
   if (args.n) {
@@ -123,6 +146,7 @@ int run_eval(const EvalArgs& args) {
     if (auto error = take_point(r, p->start(), info.min_n, 0, e); !error.empty()) {
       return usage_error("eval", error);
     }
+    e.form = p->form();
     if (args.k) {
       const auto k = index_option(*args.k, p->m());
       if (!k.ok()) return usage_error("eval", k.error);
@@ -136,6 +160,12 @@ int run_eval(const EvalArgs& args) {
     }
     if (r.gradient) p->gradient(e.k, e.x, e.gradient);
     if (r.hessian) p->hessian(e.k, e.x, e.hessian);
+    if (r.all) {
+      e.values.assign(static_cast<size_t>(p->m()), 0.0);
+      e.jacobian.assign(static_cast<size_t>(p->m()) * static_cast<size_t>(r.n), 0.0);
+      p->values(e.x, e.values);
+      p->jacobian(e.x, e.jacobian);
+    }
   } else {
     const auto& info = nonsmooth_problems()[row];
     const auto p = NonsmoothProblem::create(r.problem, r.n);

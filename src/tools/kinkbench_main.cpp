@@ -120,7 +120,8 @@ void build(Command& c) {
       c, "eval", "evaluate a problem at its start or a given point",
       "kinkbench eval minimax|nonsmooth PROBLEM [options]",
       "Evaluates problem PROBLEM (1..25) of a collection at its starting point or at --x;\n"
-      "for the minimax collection the largest f_k unless --k chooses one.");
+      "for the minimax collection the objective (max f_k, or max |f_k| for the data fits)\n"
+      "unless --k chooses an f_k.");
   add_words(eval, c.eval.positional);
   c.n_option = add_value(eval, "--n", c.n, "N",
                          "number of variables (default: the problem's minimum; at most 10000)");
@@ -131,6 +132,8 @@ void build(Command& c) {
   add_flag(eval, "--gradient", c.eval.gradient, "also print the gradient");
   add_flag(eval, "--hessian", c.eval.hessian,
            "also print the packed Hessian (lower triangle by rows)");
+  add_flag(eval, "--all", c.eval.all,
+           "minimax: also print every f_k and the Jacobian (row k: the gradient of f_k)");
   add_flag(eval, "--json", c.eval.json, "print one JSON object");
   eval->footer(kNumbersNote);
 

@@ -19,6 +19,7 @@ Json minimax_rows() {
                     {"min_n", info.min_n},
                     {"m", info.m},
                     {"itype", p->itype()},
+                    {"form", p->form()},
                     {"fmin", json_number(p->fmin())},
                     {"stepmax", json_number(p->stepmax())},
                     {"value_at_start", json_number(objective.value)},
@@ -46,9 +47,11 @@ Json nonsmooth_rows() {
 }
 
 void print_minimax() {
-  std::printf("minimax collection: partial functions f_1..f_m; objective max_k f_k\n");
+  std::printf(
+      "minimax collection: partial functions f_1..f_m; objective max_k f_k, or max_k |f_k| "
+      "for itype 0\n");
   std::printf("%4s %4s %4s %6s %8s %24s %4s  %s\n", "prob", "n>=", "m", "itype", "stepmax",
-              "max f_k at start", "k", "form");
+              "objective at start", "k", "form");
   for (const auto& info : minimax_problems()) {
     const auto p = MinimaxProblem::create(info.number, info.min_n, info.m);
     const auto objective = p->objective(p->start());
