@@ -328,7 +328,7 @@ TEST(KinkbenchCommand, HelpIsAvailableForEveryCommand) {
   EXPECT_EQ(kinkbench("help eval").out, kinkbench("eval --help").out);
   // The accepted number forms, and the spellings of non-finite values, are documented.
   const std::string eval = kinkbench("eval --help").out;
-  for (const char* form : {"1.0D+00", "inf, -inf and", "\"inf\", \"-inf\" and \"nan\""}) {
+  for (const char* form : {"1.0D+00", "inf, -inf", "\"inf\", \"-inf\" and \"nan\""}) {
     EXPECT_NE(eval.find(form), std::string::npos) << form << " in\n" << eval;
   }
 }

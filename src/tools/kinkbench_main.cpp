@@ -31,10 +31,10 @@ namespace {
 
 const char* const kNumbersNote =
     "Numbers in --x take the forms 1, -0.5, 2.5E-3, 1.0D+00 and 1.0d0, as the black\n"
-    "boxes read them from input.in, with blanks allowed around the commas. inf, -inf and\n"
-    "nan (in any case) are accepted as well: results print non-finite values with these\n"
-    "spellings (in JSON as the strings \"inf\", \"-inf\" and \"nan\"), so any printed point\n"
-    "can be given back.\n";
+    "boxes read them from input.in, with blanks allowed around the commas. inf, -inf\n"
+    "and nan (in any case) are accepted as well: results print non-finite values\n"
+    "with these spellings (in JSON as the strings \"inf\", \"-inf\" and \"nan\"), so\n"
+    "any printed point can be given back.\n";
 
 // CLI11's layout under a usage line and a paragraph of our own; the description stays
 // the one-line summary that the command list shows.
@@ -97,7 +97,7 @@ void add_words(CLI::App* sub, std::vector<std::string>& into) {
 
 void build(Command& c) {
   c.app.formatter(c.formatter);
-  c.formatter->column_width(26);
+  c.formatter->column_width(19);
   c.formatter->usage(&c.app, "kinkbench <command> [arguments]",
                      "Test problems for minimax and nonsmooth optimisation: list them, evaluate\n"
                      "one at a point, check their derivatives.");
@@ -108,42 +108,41 @@ void build(Command& c) {
       ->group("options");
   c.app.footer("Run 'kinkbench <command> --help' for a command's options.\n");
 
-  CLI::App* list = add_command(
-      c, "list", "the problems with their metadata and the objective at the start",
-      "kinkbench list [minimax|nonsmooth] [options]",
-      "Lists the problems of one collection or both, with the objective at the starting\n"
-      "point.");
+  CLI::App* list =
+      add_command(c, "list", "the problems, with the objective at the start",
+                  "kinkbench list [minimax|nonsmooth] [options]",
+                  "Lists the problems of one collection or both, with the objective at the\n"
+                  "starting point.");
   add_words(list, c.list.positional);
   add_flag(list, "--json", c.list.json, "print one JSON object");
 
-  CLI::App* eval = add_command(
-      c, "eval", "evaluate a problem at its start or a given point",
-      "kinkbench eval minimax|nonsmooth PROBLEM [options]",
-      "Evaluates problem PROBLEM (1..25) of a collection at its starting point or at --x;\n"
-      "for the minimax collection the objective (max f_k, or max |f_k| for the data fits)\n"
-      "unless --k chooses an f_k.");
+  CLI::App* eval =
+      add_command(c, "eval", "evaluate a problem at its start or a given point",
+                  "kinkbench eval minimax|nonsmooth PROBLEM [options]",
+                  "Evaluates problem PROBLEM (1..25) of a collection at its starting point or at\n"
+                  "--x; for the minimax collection the objective (max f_k, or max |f_k| for the\n"
+                  "data fits) unless --k chooses an f_k.");
   add_words(eval, c.eval.positional);
-  c.n_option = add_value(eval, "--n", c.n, "N",
-                         "number of variables (default: the problem's minimum; at most 10000)");
+  c.n_option =
+      add_value(eval, "--n", c.n, "N", "variables (default: the problem's minimum; at most 10000)");
   c.x_option = add_value(eval, "--x", c.x, "V1,V2,...",
                          "the point, n comma-separated numbers (default: the start)");
-  c.k_option = add_value(eval, "--k", c.k, "K",
-                         "minimax: evaluate partial function K (default: the largest)");
+  c.k_option =
+      add_value(eval, "--k", c.k, "K", "minimax: evaluate f_K (default: the objective's k)");
   add_flag(eval, "--gradient", c.eval.gradient, "also print the gradient");
   add_flag(eval, "--hessian", c.eval.hessian,
            "also print the packed Hessian (lower triangle by rows)");
-  add_flag(eval, "--all", c.eval.all,
-           "minimax: also print every f_k and the Jacobian (row k: the gradient of f_k)");
+  add_flag(eval, "--all", c.eval.all, "minimax: also print every f_k and the Jacobian, by rows");
   add_flag(eval, "--json", c.eval.json, "print one JSON object");
   eval->footer(kNumbersNote);
 
-  CLI::App* check = add_command(
-      c, "check", "compare derivatives with central differences; exits 1 when one is off",
-      "kinkbench check [minimax|nonsmooth] [PROBLEM] [options]",
-      "Compares every gradient with central differences of the value and every packed\n"
-      "Hessian with central differences of the gradient, at three seeded points near the\n"
-      "starting point, and prints the largest relative error per problem. Exits 1 when an\n"
-      "error exceeds the problem's tolerance.");
+  CLI::App* check =
+      add_command(c, "check", "compare derivatives with central differences",
+                  "kinkbench check [minimax|nonsmooth] [PROBLEM] [options]",
+                  "Compares every gradient with central differences of the value and every packed\n"
+                  "Hessian with central differences of the gradient, at three seeded points near\n"
+                  "the starting point, and prints the largest relative error per problem. Exits 1\n"
+                  "when an error exceeds the problem's tolerance.");
   add_words(check, c.check.positional);
   add_flag(check, "--json", c.check.json, "print one JSON object");
 }
