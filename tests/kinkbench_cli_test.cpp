@@ -1,6 +1,8 @@
 // The kinkbench command: readable output, machine-readable JSON, and one clear line with
 // status 2 for every bad argument.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -46,6 +49,37 @@ int lines(const std::string& text) {
   return count;
 }
 
+int occurrences(const std::string& text, const std::string& what) {
+  int count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// The line of `text` that starts with `prefix`, without the prefix.
+std::string line_after(const std::string& text, const std::string& prefix) {
+  const size_t at = text.find(prefix);
+  if (at == std::string::npos) return "(no line '" + prefix + "')";
+  const size_t from = at + prefix.size();
+  return text.substr(from, text.find('\n', from) - from);
+}
+
+struct UsageCase {
+  const char* args;
+  const char* message;
+};
+
+void expect_usage_errors(std::initializer_list<UsageCase> cases) {
+  for (const auto& c : cases) {
+    const CommandRun r = kinkbench(c.args);
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_EQ(lines(r.err), 1) << c.args << ": " << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
+    EXPECT_TRUE(r.out.empty()) << c.args << ": " << r.out;
+  }
+}
+
 }  // namespace
 
 TEST(KinkbenchCommand, ListShowsEveryProblemOfBothCollections) {
@@ -69,62 +103,275 @@ TEST(KinkbenchCommand, EvalPrintsValueGradientAndHessian) {
   const CommandRun k3 = kinkbench("eval minimax 1 --k 3 --x 1,1");
   ASSERT_EQ(k3.status, 0) << k3.err;
   EXPECT_NE(k3.out.find("f_3      = 2\n"), std::string::npos) << k3.out;
+
+  // Nothing asked for, nothing printed.
+  const CommandRun bare = kinkbench("eval nonsmooth 11");
+  ASSERT_EQ(bare.status, 0) << bare.err;
+  EXPECT_EQ(bare.out.find("gradient"), std::string::npos) << bare.out;
+  EXPECT_EQ(bare.out.find("hessian"), std::string::npos) << bare.out;
 }
 
 TEST(KinkbenchCommand, JsonIsOneObjectWithTheNumbers) {
   const CommandRun r = kinkbench("eval nonsmooth 11 --x 0,1,2,-1 --gradient --json");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
-            "{\"collection\": \"nonsmooth\", \"problem\": 11, \"n\": 4, \"x\": [0, 1, 2, -1], "
-            "\"value\": -44, \"gradient\": [-5, -3, -13, 5]}\n");
+            "{\"collection\":\"nonsmooth\",\"problem\":11,\"n\":4,\"x\":[0.0,1.0,2.0,-1.0],"
+            "\"value\":-44.0,\"gradient\":[-5.0,-3.0,-13.0,5.0]}\n");
+}
+
+TEST(KinkbenchCommand, JsonTellsTheNonFiniteNumbersApart) {
+  // At x = (-inf, 2) minimax problem 1 has f_1 = +inf and df_1/dx_1 = -inf; at
+  // (nan, 1) everything is NaN.
+  const CommandRun inf = kinkbench("eval minimax 1 --x=-inf,2 --k 1 --gradient --json");
+  ASSERT_EQ(inf.status, 0) << inf.err;
+  EXPECT_EQ(inf.out,
+            "{\"collection\":\"minimax\",\"problem\":1,\"n\":2,\"x\":[\"-inf\",2.0],"
+            "\"form\":\"max f_k\",\"k\":1,"
+            "\"objective\":false,\"value\":\"inf\",\"gradient\":[\"-inf\",32.0]}\n");
+  const CommandRun nan = kinkbench("eval minimax 1 --x nan,1 --k 1 --json");
+  ASSERT_EQ(nan.status, 0) << nan.err;
+  EXPECT_NE(nan.out.find("\"x\":[\"nan\",1.0]"), std::string::npos) << nan.out;
+  EXPECT_NE(nan.out.find("\"value\":\"nan\""), std::string::npos) << nan.out;
+}
+
+TEST(KinkbenchCommand, JsonAndTextKeepEveryBitOfTheNumbers) {
+  const CommandRun json = kinkbench("eval minimax 1 --x 0.1,0.30000000000000004 --json");
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("\"x\":[0.1,0.30000000000000004]"), std::string::npos) << json.out;
+
+  // What the text output prints reads back to the same point, non-finite values included.
+  const CommandRun first = kinkbench("eval minimax 2 --x 0.1,-1e-310 --gradient");
+  ASSERT_EQ(first.status, 0) << first.err;
+  const std::string x = line_after(first.out, "x        = ");
+  EXPECT_EQ(x, "0.10000000000000001 -9.9999999999999694e-311");
+  std::string commas = x;
+  for (char& c : commas) c = c == ' ' ? ',' : c;
+  const CommandRun again = kinkbench("eval minimax 2 --x=" + commas + " --gradient");
+  EXPECT_EQ(again.out, first.out);
+
+  const CommandRun odd = kinkbench("eval minimax 1 --x=-inf,nan");
+  ASSERT_EQ(odd.status, 0) << odd.err;
+  EXPECT_EQ(line_after(odd.out, "x        = "), "-inf nan");
+}
+
+TEST(KinkbenchCommand, PointTakesTheBlackBoxNumberFormsAndNonFiniteWords) {
+  const struct {
+    const char* x;
+    const char* printed;
+  } cases[] = {
+      {"1,-0.5", "1 -0.5"},    {"2.5E-3,1.0D+00", "0.0025000000000000001 1"},
+      {"1.0d0,+.5", "1 0.5"},  {"'1, 2'", "1 2"},
+      {"' 3 ,\t4 '", "3 4"},   {"INF,-Inf", "inf -inf"},
+      {"+inf,NaN", "inf nan"}, {"1e999,-1e-999", "inf -0"},
+  };
+  for (const auto& c : cases) {
+    const CommandRun r = kinkbench(std::string("eval minimax 1 --x ") + c.x);
+    ASSERT_EQ(r.status, 0) << c.x << ": " << r.err;
+    EXPECT_EQ(line_after(r.out, "x        = "), c.printed) << c.x;
+  }
+}
+
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+TEST(KinkbenchCommand, AllPrintsEachPartialFunctionAndItsGradientAsARow) {
+  // Row k of --all must be what --k k --gradient prints, digit for digit; n differs from
+  // m, and from the problem's minimum in the last case.
+  for (const char* args : {"1", "7 --x 0.5,-1,2", "4 --n 5"}) {
+    const CommandRun all = kinkbench(std::string("eval minimax ") + args + " --all");
+    ASSERT_EQ(all.status, 0) << args << ": " << all.err;
+    const std::vector<std::string> out = split_lines(all.out);
+    size_t at = 0;
+    while (at < out.size() && !out[at].starts_with("values   = ")) ++at;
+    ASSERT_LT(at, out.size()) << all.out;
+    std::istringstream values(out[at].substr(11));
+    int k = 0;
+    for (std::string fk; values >> fk;) {
+      ++k;
+      const CommandRun one =
+          kinkbench(std::string("eval minimax ") + args + " --gradient --k " + std::to_string(k));
+      ASSERT_EQ(one.status, 0) << args << " k " << k;
+      const std::string fk_line = line_after(one.out, "\nf_");
+      EXPECT_EQ(fk, fk_line.substr(fk_line.find("= ") + 2)) << args << " k " << k;
+      ASSERT_LT(at + static_cast<size_t>(k), out.size()) << all.out;
+      EXPECT_EQ(out[at + static_cast<size_t>(k)].substr(11), line_after(one.out, "gradient = "))
+          << args << " k " << k;
+    }
+    EXPECT_EQ(at + static_cast<size_t>(k) + 1, out.size()) << all.out;  // m rows, no more
+    EXPECT_GE(k, 3) << all.out;
+  }
+  const CommandRun json = kinkbench("eval minimax 1 --all --json");
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_EQ(json.out,
+            "{\"collection\":\"minimax\",\"problem\":1,\"n\":2,\"x\":[2.0,2.0],\"form\":"
+            "\"max f_k\",\"k\":1,\"objective\":true,\"value\":20.0,\"values\":[20.0,0.0,2.0],"
+            "\"jacobian\":[[4.0,32.0],[0.0,0.0],[-2.0,2.0]]}\n");
 }
 
 TEST(KinkbenchCommand, BadArgumentsGiveOneLineAndStatusTwo) {
-  const struct {
-    const char* args;
-    const char* message;
-  } cases[] = {
+  expect_usage_errors({
       {"", "no command given"},
       {"frobnicate", "unknown command 'frobnicate'"},
-      {"list everything", "unknown collection 'everything'"},
-      {"eval minimax 26", "unknown problem '26'"},
+      {"help frobnicate", "unknown command 'frobnicate'"},
+      {"--colour", "unknown option '--colour'"},
+      {"eval minimax", "eval needs a collection and a problem"},
+      {"eval minimax 26", "unknown problem '26' (1..25)"},
       {"eval nonsmooth x1", "unknown problem 'x1'"},
-      {"eval nonsmooth 11 --x 1,2", "--x has 2 coordinates, n is 4"},
-      {"eval nonsmooth 11 --n 3", "needs n >= 4, got 3"},
-      {"eval minimax 1 --x 1,abc", "--x needs comma-separated numbers"},
-      {"eval minimax 1 --x 1,nan", "--x needs comma-separated numbers"},
-      {"eval minimax 1 --k 4", "--k must be 1..3"},
+      {"eval nonsmooth 11 --n 3", "nonsmooth problem 11 needs n >= 4, got 3"},
+      {"eval minimax 1 --k 4", "--k must be 1..3, got '4'"},
       {"eval nonsmooth 1 --k 1", "--k applies to the minimax collection"},
+      {"eval nonsmooth 1 --all", "--all applies to the minimax collection"},
       {"eval minimax 1 --colour", "unknown option '--colour'"},
       {"eval minimax 1 --n", "option '--n' needs a value"},
+      {"eval minimax 1 --n --x 1,2", "option '--n' needs a value"},
+      {"eval minimax 1 --x 1,2 --x 3,4", "option '--x' is given more than once"},
+      {"eval minimax 1 --gradient=yes", "option '--gradient' takes no value"},
       {"eval nonsmooth 16 --n 11", "defined for n = 10 only"},
-      {"eval nonsmooth 23 --n 2000000000", "--n must be at most 10000"},
       {"check minimax 0", "unknown problem '0'"},
-  };
-  for (const auto& c : cases) {
-    const CommandRun r = kinkbench(c.args);
-    EXPECT_EQ(r.status, 2) << c.args;
-    EXPECT_EQ(lines(r.err), 1) << c.args << ": " << r.err;
-    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
-    EXPECT_TRUE(r.out.empty()) << c.args;
-  }
+  });
+}
+
+TEST(KinkbenchCommand, OneArgumentTooManyIsNamed) {
+  expect_usage_errors({
+      {"eval minimax 1 2", "unexpected argument '2'"},
+      {"eval minimax 1 --x 1 2", "unexpected argument '2': --x takes one comma-separated list"},
+      {"eval minimax 1 -g", "unknown option '-g'"},
+      {"eval minimax 1 -- -5", "unexpected argument '-5'"},
+      {"list minimax nonsmooth", "unexpected argument 'nonsmooth'"},
+      {"check minimax 1 2", "unexpected argument '2'"},
+  });
+}
+
+TEST(KinkbenchCommand, NumbersOutOfRangeAreCalledSo) {
+  expect_usage_errors({
+      {"eval minimax 1 --n 99999999999", "--n 99999999999 is out of range (1..10000)"},
+      {"eval nonsmooth 23 --n 2000000000", "--n 2000000000 is out of range (1..10000)"},
+      {"eval nonsmooth 23 --n 10001", "--n 10001 is out of range (1..10000)"},
+      {"eval nonsmooth 23 --n 0", "--n 0 is out of range (1..10000)"},
+      {"eval minimax 1 --n 2.0", "--n needs a whole number, got '2.0'"},
+      {"eval minimax 1 --k 99999999999999999999", "--k must be 1..3"},
+  });
+}
+
+TEST(KinkbenchCommand, UnknownCollectionListsTheValidOnes) {
+  expect_usage_errors({
+      {"list everything", "unknown collection 'everything' (minimax or nonsmooth)"},
+      {"eval Minimax 1", "unknown collection 'Minimax' (minimax or nonsmooth)"},
+      {"check smooth", "unknown collection 'smooth' (minimax or nonsmooth)"},
+  });
+}
+
+TEST(KinkbenchCommand, PointOfTheWrongSizeSaysWhichNWouldFit) {
+  expect_usage_errors({
+      {"eval nonsmooth 11 --x 1,2,3,4,5", "--x has 5 coordinates, n is 4; --n 5 would fit"},
+      {"eval nonsmooth 11 --n 6 --x 1,2,3,4", "--x has 4 coordinates, n is 6; --n 4 would fit"},
+      {"eval nonsmooth 11 --x 1,2",
+       "--x has 2 coordinates, n is 4; nonsmooth problem 11 needs n >= 4"},
+      {"eval minimax 1 --x 1", "--x has 1 coordinate, n is 2; minimax problem 1 needs n >= 2"},
+      {"eval nonsmooth 16 --x 1,2", "n is 10; nonsmooth problem 16 is defined for n = 10 only"},
+  });
+}
+
+TEST(KinkbenchCommand, PointWithSomethingElseThanNumbersIsRejected) {
+  expect_usage_errors({
+      {"eval minimax 1 --x 1,abc", "--x needs comma-separated numbers, got 'abc' as coordinate 2"},
+      {"eval minimax 1 --x 1,,2", "--x needs comma-separated numbers, coordinate 2 is empty"},
+      {"eval minimax 1 --x 1,", "coordinate 2 is empty"},
+      // Forms neither the black boxes nor the non-finite words cover.
+      {"eval minimax 1 --x 0x10,1", "got '0x10' as coordinate 1"},
+      {"eval minimax 1 --x 1,infinity", "got 'infinity' as coordinate 2"},
+      {"eval minimax 1 --x 1,-nan", "got '-nan' as coordinate 2"},
+      {"eval minimax 1 --x 2*1,1", "got '2*1' as coordinate 1"},
+      {"eval minimax 1 --x '1 2,3'", "got '1 2' as coordinate 1"},
+      {"eval minimax 1 --x 1.5.1,2", "got '1.5.1' as coordinate 1"},
+  });
+}
+
+TEST(KinkbenchCommand, ListAndCheckSpeakJson) {
+  const CommandRun list = kinkbench("list --json");
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_EQ(lines(list.out), 1);
+  EXPECT_TRUE(list.out.starts_with("{\"minimax\":[{\"problem\":1,\"min_n\":2,\"m\":3,"))
+      << list.out;
+  EXPECT_NE(list.out.find("],\"nonsmooth\":[{\"problem\":1,"), std::string::npos);
+  EXPECT_EQ(occurrences(list.out, "{\"problem\":"), 50);
+  EXPECT_NE(list.out.find("{\"problem\":16,\"min_n\":10,\"max_n\":10,"), std::string::npos);
+  EXPECT_NE(list.out.find("{\"problem\":11,\"min_n\":4,\"max_n\":null,"), std::string::npos);
+  EXPECT_EQ(occurrences(kinkbench("list nonsmooth --json").out, "{\"problem\":"), 25);
+
+  const CommandRun check = kinkbench("check nonsmooth 21 --json");
+  ASSERT_EQ(check.status, 0) << check.err;
+  EXPECT_EQ(lines(check.out), 1);
+  EXPECT_TRUE(check.out.starts_with("{\"problems\":[{\"collection\":\"nonsmooth\",\"problem\":21,"))
+      << check.out;
+  EXPECT_TRUE(check.out.ends_with("\"ok\":true}],\"ok\":true}\n")) << check.out;
 }
 
 TEST(KinkbenchCommand, CheckPassesForEveryProblemOfBothCollections) {
   const CommandRun r = kinkbench("check");
   ASSERT_EQ(r.status, 0) << r.out;
-  int ok_rows = 0;
-  for (size_t at = r.out.find(" ok\n"); at != std::string::npos; at = r.out.find(" ok\n", at + 1)) {
-    ++ok_rows;
-  }
-  EXPECT_EQ(ok_rows, 50) << r.out;
+  EXPECT_EQ(occurrences(r.out, " ok\n"), 50) << r.out;
   EXPECT_EQ(lines(kinkbench("check nonsmooth 21").out), 3);
 }
 
 TEST(KinkbenchCommand, HelpIsAvailableForEveryCommand) {
-  for (const char* args : {"--help", "list --help", "eval --help", "check --help"}) {
+  for (const char* args : {"--help", "help", "list --help", "eval --help", "check --help"}) {
     const CommandRun r = kinkbench(args);
     EXPECT_EQ(r.status, 0) << args;
-    EXPECT_NE(r.out.find("usage: kinkbench"), std::string::npos) << args;
+    EXPECT_TRUE(r.out.starts_with("usage: kinkbench")) << args << ": " << r.out;
+    EXPECT_TRUE(r.err.empty()) << args;
   }
+  EXPECT_EQ(kinkbench("help eval").out, kinkbench("eval --help").out);
+  // The accepted number forms, and the spellings of non-finite values, are documented.
+  const std::string eval = kinkbench("eval --help").out;
+  for (const char* form : {"1.0D+00", "inf, -inf", "\"inf\", \"-inf\" and \"nan\""}) {
+    EXPECT_NE(eval.find(form), std::string::npos) << form << " in\n" << eval;
+  }
+}
+
+TEST(KinkbenchCommand, VersionIsTheProjectVersion) {
+  const CommandRun r = kinkbench("--version");
+  EXPECT_EQ(r.status, 0);
+  ASSERT_TRUE(r.out.starts_with("kinkbench ") && r.out.ends_with("\n")) << r.out;
+  // MAJOR.MINOR.PATCH
+  const std::string version = r.out.substr(10, r.out.size() - 11);
+  EXPECT_EQ(version.find_first_not_of("0123456789."), std::string::npos) << version;
+  EXPECT_EQ(occurrences(version, "."), 2) << version;
+  EXPECT_FALSE(version.starts_with(".") || version.ends_with(".") || occurrences(version, "..") > 0)
+      << version;
+}
+
+// Peak resident memory, in kilobytes, of the command run with `args`, output discarded.
+long peak_kilobytes(std::vector<std::string> args, int& status) {
+  std::vector<char*> argv{const_cast<char*>(KINKBENCH_CLI_PATH)};
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int raw = 0;
+  rusage usage{};
+  wait4(child, &raw, 0, &usage);
+  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return usage.ru_maxrss;
+}
+
+TEST(KinkbenchCommand, EvalAllocatesOnlyWhatItPrints) {
+  // The packed Hessian at n = 10000 takes 400 MB; x takes 80 kB.
+  int status = -1;
+  const long bare = peak_kilobytes({"eval", "minimax", "1", "--n", "10000"}, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_LT(bare, 150 * 1024);
+  const long gradient =
+      peak_kilobytes({"eval", "nonsmooth", "1", "--n", "10000", "--gradient"}, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_LT(gradient, 150 * 1024);
 }

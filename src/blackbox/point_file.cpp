@@ -294,6 +294,14 @@ PointResult read_point_fd(int fd, double* x, int n, char* buffer, std::size_t ca
   return parse(in, x, n);
 }
 
+bool parse_value(const char* text, std::size_t size, double* out) {
+  Source in(text, size);
+  double value = 0;
+  if (scan_item(in, false, &value) != Item::value || in.peek() != kEnd) return false;
+  *out = value;
+  return true;
+}
+
 PointResult read_point_file(const char* path, double* x, int n) {
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) {

@@ -47,4 +47,9 @@ PointResult read_point_fd(int fd, double* x, int n, char* buffer, std::size_t ca
 // Opens path, reads it through a fixed static buffer (not reentrant) and closes it.
 PointResult read_point_file(const char* path, double* x, int n);
 
+// Whether text[0..size) is one value item and nothing else, so that a file holding just
+// this text would be read as that value; *out then holds it. Repeat counts and nulls
+// are not values. For other inputs that take numbers as the black boxes do.
+bool parse_value(const char* text, std::size_t size, double* out);
+
 }  // namespace kinkbench::blackbox

@@ -1,396 +1,241 @@
 // kinkbench: the collections for people. Lists the problems, evaluates one at a point,
 // and checks derivatives against central differences.
-#include <cmath>
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
+#include <map>
+#include <memory>
 #include <string>
-#include <vector>
 
-#include "check/derivative_check.hpp"
-#include "kinkbench/minimax.hpp"
-#include "kinkbench/nonsmooth.hpp"
-#include "tools/cli.hpp"
-#include "tools/tolerances.hpp"
+#include "tools/arguments.hpp"
+#include "tools/commands.hpp"
 
-namespace {
+namespace kinkbench::tools {
 
-using kinkbench::MinimaxProblem;
-using kinkbench::NonsmoothProblem;
-namespace cli = kinkbench::cli;
-
-constexpr int kUsageError = 2;
-// The command holds the packed Hessian: keep it to a few hundred megabytes.
-constexpr int kMaxN = 10000;
-
-const char* const kMainHelp =
-    "usage: kinkbench <command> [arguments]\n"
-    "\n"
-    "commands:\n"
-    "  list [minimax|nonsmooth]        the problems with their metadata and the objective\n"
-    "                                  at the starting point\n"
-    "  eval minimax|nonsmooth PROBLEM  evaluate a problem at its start or a given point\n"
-    "  check [minimax|nonsmooth] [PROBLEM]\n"
-    "                                  compare gradients and Hessians with central\n"
-    "                                  differences; exits 1 when one is off\n"
-    "\n"
-    "Run 'kinkbench <command> --help' for a command's options.\n";
-
-const std::vector<cli::OptionSpec> kEvalOptions = {
-    {"n", "N", "number of variables (default: the problem's minimum)"},
-    {"x", "V1,V2,...", "the point, n comma-separated numbers (default: the start)"},
-    {"k", "K", "minimax: evaluate partial function K (default: the largest)"},
-    {"gradient", "", "also print the gradient"},
-    {"hessian", "", "also print the packed Hessian (lower triangle by rows)"},
-    {"json", "", "print one JSON object (non-finite numbers as null)"},
-    {"help", "", "show this help"},
-};
-
-const std::vector<cli::OptionSpec> kHelpOnly = {{"help", "", "show this help"}};
-
-int usage_error(const std::string& message) {
-  std::fprintf(stderr, "kinkbench: %s (see 'kinkbench --help')\n", message.c_str());
+int usage_error(const std::string& command, const std::string& message) {
+  const std::string help =
+      command.empty() ? "kinkbench --help" : "kinkbench " + command + " --help";
+  std::fprintf(stderr, "kinkbench: %s (see '%s')\n", message.c_str(), help.c_str());
   return kUsageError;
 }
 
-std::string number_text(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
+int unexpected_argument(const std::string& command, const std::string& word,
+                        const std::string& hint) {
+  const bool option = word.size() > 1 && word[0] == '-' && !point_option(word).ok();
+  std::string message = (option ? "unknown option '" : "unexpected argument '") + word + "'";
+  if (!hint.empty()) message += ": " + hint;
+  return usage_error(command, message);
 }
 
-std::string json_number(double v) { return std::isfinite(v) ? number_text(v) : "null"; }
+namespace {
 
-std::string joined(const std::vector<double>& v, const char* separator, bool json) {
-  std::string out;
-  for (size_t i = 0; i < v.size(); ++i) {
-    if (i > 0) out += separator;
-    out += json ? json_number(v[i]) : number_text(v[i]);
+const char* const kNumbersNote =
+    "Numbers in --x take the forms 1, -0.5, 2.5E-3, 1.0D+00 and 1.0d0, as the black\n"
+    "boxes read them from input.in, with blanks allowed around the commas. inf, -inf\n"
+    "and nan (in any case) are accepted as well: results print non-finite values\n"
+    "with these spellings (in JSON as the strings \"inf\", \"-inf\" and \"nan\"), so\n"
+    "any printed point can be given back.\n";
+
+// CLI11's layout under a usage line and a paragraph of our own; the description stays
+// the one-line summary that the command list shows.
+class Formatter : public CLI::Formatter {
+ public:
+  void usage(const CLI::App* app, std::string line, std::string paragraph) {
+    usages_[app] = {std::move(line), std::move(paragraph)};
   }
-  return out;
-}
 
-bool parse_collection(const std::string& word, bool& minimax) {
-  if (word == "minimax") {
-    minimax = true;
-  } else if (word == "nonsmooth") {
-    minimax = false;
-  } else {
-    return false;
+  std::string make_help(const CLI::App* app, std::string name,
+                        CLI::AppFormatMode mode) const override {
+    if (mode == CLI::AppFormatMode::Sub) return CLI::Formatter::make_help(app, name, mode);
+    const auto& [line, paragraph] = usages_.at(app);
+    std::string out = "usage: " + line + "\n\n" + paragraph + "\n";
+    out += make_groups(app, mode) + make_subcommands(app, mode);
+    while (out.ends_with("\n\n")) out.pop_back();
+    if (!app->get_footer().empty()) out += "\n" + app->get_footer();
+    return out;
   }
-  return true;
-}
 
-std::optional<int> parse_problem(const std::string& text) {
-  const auto number = cli::to_int(text);
-  if (!number || *number < 1 || *number > 25) return std::nullopt;
-  return number;
-}
-
-// ---- list -------------------------------------------------------------------------
-
-void list_minimax() {
-  std::printf("minimax collection: partial functions f_1..f_m; objective max_k f_k\n");
-  std::printf("%4s %4s %4s %6s %8s %24s %4s  %s\n", "prob", "n>=", "m", "itype", "stepmax",
-              "max f_k at start", "k", "form");
-  for (const auto& info : kinkbench::minimax_problems()) {
-    const auto p = MinimaxProblem::create(info.number, info.min_n, info.m);
-    const auto objective = p->objective(p->start());
-    std::printf("%4d %4d %4d %6d %8g %24.16g %4d  %s\n", info.number, info.min_n, info.m,
-                p->itype(), p->stepmax(), objective.value, objective.k, info.summary);
-  }
-}
-
-void list_nonsmooth() {
-  std::printf("nonsmooth collection: one objective f per problem\n");
-  std::printf("%4s %4s %7s %8s %24s  %s\n", "prob", "n>=", "fmin", "stepmax", "f at start", "form");
-  for (const auto& info : kinkbench::nonsmooth_problems()) {
-    const auto p = NonsmoothProblem::create(info.number, info.min_n);
-    double f = 0;
-    p->value(p->start(), f);
-    std::printf("%4d %4d %7g %8g %24.16g  %s\n", info.number, info.min_n, info.fmin, info.stepmax,
-                f, info.summary);
-  }
-}
-
-int run_list(const std::vector<std::string>& args) {
-  const auto result = cli::parse(args, kHelpOnly);
-  if (!result.parsed) return usage_error(result.error);
-  if (result.parsed->has("help")) {
-    std::printf("usage: kinkbench list [minimax|nonsmooth]\n\n%s",
-                cli::describe(kHelpOnly).c_str());
-    return 0;
-  }
-  const auto& positional = result.parsed->positional;
-  if (positional.size() > 1) return usage_error("list takes at most one collection");
-  bool minimax = true;
-  if (!positional.empty() && !parse_collection(positional[0], minimax)) {
-    return usage_error("unknown collection '" + positional[0] + "'");
-  }
-  if (positional.empty() || minimax) list_minimax();
-  if (positional.empty()) std::printf("\n");
-  if (positional.empty() || !minimax) list_nonsmooth();
-  return 0;
-}
-
-// ---- eval -------------------------------------------------------------------------
-
-struct Evaluation {
-  int k = 0;  // minimax: the partial function evaluated
-  double value = 0;
-  std::vector<double> gradient;
-  std::vector<double> hessian;
+ private:
+  std::map<const CLI::App*, std::pair<std::string, std::string>> usages_;
 };
 
-void print_evaluation(bool minimax, int number, const std::vector<double>& x, const Evaluation& e,
-                      bool objective, const cli::Parsed& options) {
-  const bool json = options.has("json");
-  const int n = static_cast<int>(x.size());
-  if (json) {
-    std::printf("{\"collection\": \"%s\", \"problem\": %d, \"n\": %d, \"x\": [%s]",
-                minimax ? "minimax" : "nonsmooth", number, n, joined(x, ", ", true).c_str());
-    if (minimax) std::printf(", \"k\": %d, \"objective\": %s", e.k, objective ? "true" : "false");
-    std::printf(", \"value\": %s", json_number(e.value).c_str());
-    if (options.has("gradient"))
-      std::printf(", \"gradient\": [%s]", joined(e.gradient, ", ", true).c_str());
-    if (options.has("hessian"))
-      std::printf(", \"hessian\": [%s]", joined(e.hessian, ", ", true).c_str());
-    std::printf("}\n");
-    return;
-  }
-  std::printf("%s problem %d, n = %d\n", minimax ? "minimax" : "nonsmooth", number, n);
-  std::printf("x        = %s\n", joined(x, " ", false).c_str());
-  if (minimax && objective) {
-    std::printf("max f_k  = %s (attained first at k = %d)\n", number_text(e.value).c_str(), e.k);
-  } else if (minimax) {
-    std::printf("f_%d      = %s\n", e.k, number_text(e.value).c_str());
-  } else {
-    std::printf("f        = %s\n", number_text(e.value).c_str());
-  }
-  if (options.has("gradient"))
-    std::printf("gradient = %s\n", joined(e.gradient, " ", false).c_str());
-  if (options.has("hessian")) std::printf("hessian  = %s\n", joined(e.hessian, " ", false).c_str());
+struct Command {
+  CLI::App app{"Test problems for minimax and nonsmooth optimisation.", "kinkbench"};
+  std::shared_ptr<Formatter> formatter = std::make_shared<Formatter>();
+  ListArgs list;
+  EvalArgs eval;
+  CheckArgs check;
+  std::string n, x, k;
+  CLI::Option* n_option = nullptr;
+  CLI::Option* x_option = nullptr;
+  CLI::Option* k_option = nullptr;
+};
+
+CLI::App* add_command(Command& c, const char* name, const char* summary, const char* usage,
+                      const char* paragraph) {
+  CLI::App* sub = c.app.add_subcommand(name, summary);
+  sub->group("commands");
+  sub->get_help_ptr()->group("options")->description("show this help");
+  // Unknown words are collected and reported by run_command(), in one line each.
+  sub->allow_extras();
+  c.formatter->usage(sub, usage, paragraph);
+  return sub;
 }
 
-int run_eval(const std::vector<std::string>& args) {
-  const auto result = cli::parse(args, kEvalOptions);
-  if (!result.parsed) return usage_error(result.error);
-  const cli::Parsed& options = *result.parsed;
-  if (options.has("help")) {
-    std::printf("usage: kinkbench eval minimax|nonsmooth PROBLEM [options]\n\n%s",
-                cli::describe(kEvalOptions).c_str());
-    return 0;
-  }
-  if (options.positional.size() != 2) return usage_error("eval needs a collection and a problem");
-  bool minimax = true;
-  if (!parse_collection(options.positional[0], minimax)) {
-    return usage_error("unknown collection '" + options.positional[0] + "'");
-  }
-  const auto number = parse_problem(options.positional[1]);
-  if (!number) return usage_error("unknown problem '" + options.positional[1] + "' (1..25)");
-  if (!minimax && options.has("k")) return usage_error("--k applies to the minimax collection");
+CLI::Option* add_value(CLI::App* sub, const char* name, std::string& into, const char* argument,
+                       const char* help) {
+  return sub->add_option(name, into, help)->type_name(argument)->group("options");
+}
 
-  const int min_n = minimax
-                        ? kinkbench::minimax_problems()[static_cast<size_t>(*number - 1)].min_n
-                        : kinkbench::nonsmooth_problems()[static_cast<size_t>(*number - 1)].min_n;
-  int n = min_n;
-  if (options.has("n")) {
-    const auto given = cli::to_int(options.values.at("n"));
-    if (!given)
-      return usage_error("--n needs a whole number, got '" + options.values.at("n") + "'");
-    n = *given;
-    if (n > kMaxN) return usage_error("--n must be at most " + std::to_string(kMaxN));
-  }
+void add_flag(CLI::App* sub, const char* name, bool& into, const char* help) {
+  sub->add_flag(name, into, help)->disable_flag_override()->group("options");
+}
 
-  Evaluation e;
-  std::vector<double> x;
-  bool objective = false;
-  const auto read_point = [&](std::span<const double> start) -> std::string {
-    if (!options.has("x")) {
-      x.assign(start.begin(), start.end());
-      return {};
+void add_words(CLI::App* sub, std::vector<std::string>& into) {
+  sub->add_option("words", into)->group("");  // the usage line describes them
+}
+
+void build(Command& c) {
+  c.app.formatter(c.formatter);
+  c.formatter->column_width(19);
+  c.formatter->usage(&c.app, "kinkbench <command> [arguments]",
+                     "Test problems for minimax and nonsmooth optimisation: list them, evaluate\n"
+                     "one at a point, check their derivatives.");
+  c.app.allow_extras();
+  c.app.require_subcommand(0, 1);
+  c.app.get_help_ptr()->group("options")->description("show this help");
+  c.app.set_version_flag("--version", "kinkbench " KINKBENCH_VERSION, "print the version")
+      ->group("options");
+  c.app.footer("Run 'kinkbench <command> --help' for a command's options.\n");
+
+  CLI::App* list =
+      add_command(c, "list", "the problems, with the objective at the start",
+                  "kinkbench list [minimax|nonsmooth] [options]",
+                  "Lists the problems of one collection or both, with the objective at the\n"
+                  "starting point.");
+  add_words(list, c.list.positional);
+  add_flag(list, "--json", c.list.json, "print one JSON object");
+
+  CLI::App* eval =
+      add_command(c, "eval", "evaluate a problem at its start or a given point",
+                  "kinkbench eval minimax|nonsmooth PROBLEM [options]",
+                  "Evaluates problem PROBLEM (1..25) of a collection at its starting point or at\n"
+                  "--x; for the minimax collection the objective (max f_k, or max |f_k| for the\n"
+                  "data fits) unless --k chooses an f_k.");
+  add_words(eval, c.eval.positional);
+  c.n_option =
+      add_value(eval, "--n", c.n, "N", "variables (default: the problem's minimum; at most 10000)");
+  c.x_option = add_value(eval, "--x", c.x, "V1,V2,...",
+                         "the point, n comma-separated numbers (default: the start)");
+  c.k_option =
+      add_value(eval, "--k", c.k, "K", "minimax: evaluate f_K (default: the objective's k)");
+  add_flag(eval, "--gradient", c.eval.gradient, "also print the gradient");
+  add_flag(eval, "--hessian", c.eval.hessian,
+           "also print the packed Hessian (lower triangle by rows)");
+  add_flag(eval, "--all", c.eval.all, "minimax: also print every f_k and the Jacobian, by rows");
+  add_flag(eval, "--json", c.eval.json, "print one JSON object");
+  eval->footer(kNumbersNote);
+
+  CLI::App* check =
+      add_command(c, "check", "compare derivatives with central differences",
+                  "kinkbench check [minimax|nonsmooth] [PROBLEM] [options]",
+                  "Compares every gradient with central differences of the value and every packed\n"
+                  "Hessian with central differences of the gradient, at three seeded points near\n"
+                  "the starting point, and prints the largest relative error per problem. Exits 1\n"
+                  "when an error exceeds the problem's tolerance.");
+  add_words(check, c.check.positional);
+  add_flag(check, "--json", c.check.json, "print one JSON object");
+}
+
+// CLI11's own wording for the few failures it detects itself, in ours.
+std::string parse_failure(const CLI::ParseError& e) {
+  const std::string what = e.what();
+  if (e.get_name() == "ArgumentMismatch") {
+    if (const auto at = what.find(" was given a disallowed flag override");
+        at != std::string::npos) {
+      return "option '--" + what.substr(0, at) + "' takes no value";
     }
-    const auto values = cli::to_doubles(options.values.at("x"));
-    if (!values) return "--x needs comma-separated numbers, got '" + options.values.at("x") + "'";
-    if (static_cast<int>(values->size()) != n) {
-      return "--x has " + std::to_string(values->size()) + " coordinates, n is " +
-             std::to_string(n);
-    }
-    x = *values;
-    return {};
-  };
-  e.gradient.assign(static_cast<size_t>(n > 0 ? n : 0), 0.0);
-  e.hessian.assign(static_cast<size_t>(n > 0 ? n : 0) * static_cast<size_t>(n + 1) / 2, 0.0);
-
-  if (minimax) {
-    const auto& info = kinkbench::minimax_problems()[static_cast<size_t>(*number - 1)];
-    const auto p = MinimaxProblem::create(*number, n, info.m);
-    if (!p) return usage_error(p.error().message);
-    if (const std::string error = read_point(p->start()); !error.empty()) return usage_error(error);
-    if (options.has("k")) {
-      const auto k = cli::to_int(options.values.at("k"));
-      if (!k || *k < 1 || *k > p->m()) {
-        return usage_error("--k must be 1.." + std::to_string(p->m()) + ", got '" +
-                           options.values.at("k") + "'");
+    const auto colon = what.find(':');
+    if (colon != std::string::npos) {
+      const std::string option = what.substr(0, colon);
+      if (what.find(" missing") != std::string::npos) {
+        return "option '" + option + "' needs a value";
       }
-      e.k = *k;
-      p->value(e.k, x, e.value);
-    } else {
-      const auto best = p->objective(x);
-      objective = true;
-      e.k = best.k;
-      e.value = best.value;
-    }
-    p->gradient(e.k, x, e.gradient);
-    p->hessian(e.k, x, e.hessian);
-  } else {
-    const auto p = NonsmoothProblem::create(*number, n);
-    if (!p) return usage_error(p.error().message);
-    if (const std::string error = read_point(p->start()); !error.empty()) return usage_error(error);
-    p->value(x, e.value);
-    p->gradient(x, e.gradient);
-    p->hessian(x, e.hessian);
-  }
-  print_evaluation(minimax, *number, x, e, objective, options);
-  return 0;
-}
-
-// ---- check ------------------------------------------------------------------------
-
-struct CheckOutcome {
-  double gradient_error = 0;
-  double hessian_error = 0;
-};
-
-void keep_worst(double& worst, double error) {
-  if (std::isnan(error) || error > worst) worst = error;
-}
-
-bool within(double error, double tolerance) { return error <= tolerance; }  // NaN fails
-
-// Seeded points near the start, not the start itself: starting points often sit on a kink
-// on purpose (nonsmooth problem 8, the square roots of minimax problem 18).
-std::vector<std::vector<double>> check_points(std::span<const double> start) {
-  const std::vector<double> x0(start.begin(), start.end());
-  std::vector<std::vector<double>> points;
-  for (unsigned seed = 1; seed <= 3; ++seed)
-    points.push_back(kinkbench::check::nearby_point(x0, seed));
-  return points;
-}
-
-CheckOutcome check_minimax(int number) {
-  const kinkbench::tools::Tolerance tol = kinkbench::tools::tolerance(true, number);
-  const auto& info = kinkbench::minimax_problems()[static_cast<size_t>(number - 1)];
-  const auto p = MinimaxProblem::create(number, info.min_n, info.m);
-  CheckOutcome outcome;
-  const int n = p->n();
-  for (const auto& x : check_points(p->start())) {
-    for (int k = 1; k <= p->m(); ++k) {
-      const kinkbench::check::Scalar f = [&](const double* q) {
-        double fk = 0;
-        p->value(k, std::span<const double>(q, static_cast<size_t>(n)), fk);
-        return fk;
-      };
-      const kinkbench::check::Vector g = [&](const double* q, double* out) {
-        p->gradient(k, std::span<const double>(q, static_cast<size_t>(n)),
-                    std::span<double>(out, static_cast<size_t>(n)));
-      };
-      const kinkbench::check::Vector h = [&](const double* q, double* out) {
-        p->hessian(k, std::span<const double>(q, static_cast<size_t>(n)),
-                   std::span<double>(out, static_cast<size_t>(n * (n + 1) / 2)));
-      };
-      keep_worst(outcome.gradient_error,
-                 kinkbench::check::gradient_error(n, f, g, x.data(), tol.gradient_step).error);
-      keep_worst(outcome.hessian_error,
-                 kinkbench::check::hessian_error(n, g, h, x.data(), tol.hessian_step).error);
+      return "option '" + option + "' is given more than once";
     }
   }
-  return outcome;
+  return what;
 }
 
-CheckOutcome check_nonsmooth(int number) {
-  const auto& info = kinkbench::nonsmooth_problems()[static_cast<size_t>(number - 1)];
-  const auto p = NonsmoothProblem::create(number, info.min_n);
-  CheckOutcome outcome;
-  const int n = p->n();
-  const kinkbench::check::Scalar f = [&](const double* q) {
-    double v = 0;
-    p->value(std::span<const double>(q, static_cast<size_t>(n)), v);
-    return v;
-  };
-  const kinkbench::check::Vector g = [&](const double* q, double* out) {
-    p->gradient(std::span<const double>(q, static_cast<size_t>(n)),
-                std::span<double>(out, static_cast<size_t>(n)));
-  };
-  const kinkbench::check::Vector h = [&](const double* q, double* out) {
-    p->hessian(std::span<const double>(q, static_cast<size_t>(n)),
-               std::span<double>(out, static_cast<size_t>(n * (n + 1) / 2)));
-  };
-  for (const auto& x : check_points(p->start())) {
-    keep_worst(outcome.gradient_error, kinkbench::check::gradient_error(n, f, g, x.data()).error);
-    keep_worst(outcome.hessian_error, kinkbench::check::hessian_error(n, g, h, x.data()).error);
-  }
-  return outcome;
+// A value option right before another option takes that option as its value.
+bool took_an_option(const CLI::Option* option, const std::string& value) {
+  return option->count() > 0 && value.size() > 2 && value.starts_with("--");
 }
 
-int run_check(const std::vector<std::string>& args) {
-  const auto result = cli::parse(args, kHelpOnly);
-  if (!result.parsed) return usage_error(result.error);
-  if (result.parsed->has("help")) {
-    std::printf(
-        "usage: kinkbench check [minimax|nonsmooth] [PROBLEM]\n\n"
-        "Compares every gradient with central differences of the value and every packed\n"
-        "Hessian with central differences of the gradient, at three seeded points near\n"
-        "the starting point, and prints the largest relative error per\n"
-        "problem. Exits 1 when an error exceeds the problem's tolerance.\n\n%s",
-        cli::describe(kHelpOnly).c_str());
-    return 0;
+int run_command(Command& c) {
+  const auto chosen = c.app.get_subcommands();
+  const std::string name = chosen.empty() ? "" : chosen.front()->get_name();
+  if (const auto extra = c.app.remaining(); !extra.empty()) {
+    const std::string& word = extra.front();
+    if (name.empty() && word[0] != '-') return usage_error("", "unknown command '" + word + "'");
+    return unexpected_argument(name, word);
   }
-  const auto& positional = result.parsed->positional;
-  if (positional.size() > 2) return usage_error("check takes a collection and a problem at most");
-  bool minimax = true;
-  if (!positional.empty() && !parse_collection(positional[0], minimax)) {
-    return usage_error("unknown collection '" + positional[0] + "'");
+  if (name.empty()) return usage_error("", "no command given");
+  if (const auto extra = chosen.front()->remaining(); !extra.empty()) {
+    return unexpected_argument(name, extra.front());
   }
-  int only = 0;
-  if (positional.size() == 2) {
-    const auto number = parse_problem(positional[1]);
-    if (!number) return usage_error("unknown problem '" + positional[1] + "' (1..25)");
-    only = *number;
-  }
-  int failures = 0;
-  std::printf("%-10s %4s %14s %14s %10s %10s  %s\n", "collection", "prob", "gradient err",
-              "hessian err", "tol grad", "tol hess", "result");
-  for (int pass = 0; pass < 2; ++pass) {
-    const bool mm = pass == 0;
-    if (!positional.empty() && mm != minimax) continue;
-    for (int number = 1; number <= 25; ++number) {
-      if (only != 0 && number != only) continue;
-      const CheckOutcome o = mm ? check_minimax(number) : check_nonsmooth(number);
-      const kinkbench::tools::Tolerance tol = kinkbench::tools::tolerance(mm, number);
-      const bool ok =
-          within(o.gradient_error, tol.gradient) && within(o.hessian_error, tol.hessian);
-      failures += ok ? 0 : 1;
-      std::printf("%-10s %4d %14.3e %14.3e %10.0e %10.0e  %s\n", mm ? "minimax" : "nonsmooth",
-                  number, o.gradient_error, o.hessian_error, tol.gradient, tol.hessian,
-                  ok ? "ok" : "FAILED");
+  if (name == "list") return run_list(c.list);
+  if (name == "check") return run_check(c.check);
+  for (const auto& [option, value] :
+       {std::pair{c.n_option, &c.n}, std::pair{c.x_option, &c.x}, std::pair{c.k_option, &c.k}}) {
+    if (took_an_option(option, *value)) {
+      return usage_error(name, "option '" + option->get_name() + "' needs a value");
     }
   }
-  std::printf("%s\n", failures == 0 ? "all derivatives agree" : "some derivatives disagree");
-  return failures == 0 ? 0 : 1;
+  if (c.n_option->count() > 0) c.eval.n = c.n;
+  if (c.x_option->count() > 0) c.eval.x = c.x;
+  if (c.k_option->count() > 0) c.eval.k = c.k;
+  return run_eval(c.eval);
+}
+
+// "kinkbench help [COMMAND]" is "kinkbench [COMMAND] --help".
+std::vector<std::string> words_of(int argc, char** argv) {
+  std::vector<std::string> words(argv + 1, argv + argc);
+  if (!words.empty() && words.front() == "help") {
+    words.erase(words.begin());
+    words.emplace_back("--help");
+  }
+  return words;
+}
+
+// Help for a word that names no command would otherwise be the general help.
+bool names_no_command(Command& c, const std::vector<std::string>& words) {
+  if (words.size() < 2 || words.front().starts_with('-')) return false;
+  const auto& word = words.front();
+  return c.app.get_subcommands([&](CLI::App* sub) { return sub->check_name(word); }).empty();
 }
 
 }  // namespace
+}  // namespace kinkbench::tools
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> all(argv + 1, argv + argc);
-  if (all.empty()) return usage_error("no command given");
-  const std::string& command = all[0];
-  const std::vector<std::string> rest(all.begin() + 1, all.end());
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::printf("%s", kMainHelp);
-    return 0;
+  kinkbench::tools::Command c;
+  kinkbench::tools::build(c);
+  auto words = kinkbench::tools::words_of(argc, argv);
+  if (kinkbench::tools::names_no_command(c, words)) {
+    return kinkbench::tools::usage_error("", "unknown command '" + words.front() + "'");
   }
-  if (command == "list") return run_list(rest);
-  if (command == "eval") return run_eval(rest);
-  if (command == "check") return run_check(rest);
-  return usage_error("unknown command '" + command + "'");
+  std::reverse(words.begin(), words.end());  // CLI11 takes them from the back
+  try {
+    c.app.parse(words);
+  } catch (const CLI::CallForHelp& e) {
+    return c.app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return c.app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    const auto chosen = c.app.get_subcommands();
+    return kinkbench::tools::usage_error(chosen.empty() ? "" : chosen.front()->get_name(),
+                                         kinkbench::tools::parse_failure(e));
+  }
+  return kinkbench::tools::run_command(c);
 }

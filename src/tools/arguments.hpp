@@ -1,0 +1,44 @@
+// Turns the command's argument texts into values, each failure into the one line the
+// user sees.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kinkbench::tools {
+
+enum class Collection { minimax, nonsmooth };
+
+const char* name(Collection collection);
+
+// The command holds x, and with --hessian the packed Hessian: keep n to a size whose
+// Hessian fits a few hundred megabytes.
+constexpr int kMaxN = 10000;
+
+template <class T>
+struct Parsed {
+  T value{};
+  std::string error;  // empty when value holds the result
+  bool ok() const { return error.empty(); }
+};
+
+Parsed<Collection> collection_argument(std::string_view word);
+Parsed<int> problem_argument(std::string_view text);     // 1..25
+Parsed<int> dimension_option(std::string_view text);     // --n: 1..kMaxN
+Parsed<int> index_option(std::string_view text, int m);  // --k: 1..m
+
+// --x: comma-separated numbers, blanks around each allowed. A number is what the black
+// boxes' point-file reader takes, or inf, +inf, -inf, nan in any case: the command
+// writes non-finite results with those spellings, and its output must read back.
+Parsed<std::vector<double>> point_option(std::string_view text);
+
+// Why x does not fit: which n would, or why none does.
+struct Dimensions {
+  int n;      // the n in use
+  int min_n;  // the problem's
+  int max_n;  // 0: no upper limit
+};
+std::string point_count_error(Collection collection, int problem, int count, Dimensions d);
+
+}  // namespace kinkbench::tools

@@ -1,0 +1,188 @@
+// kinkbench eval: one problem at its start or a given point. Only what is printed is
+// computed and allocated: a Hessian at n = 10000 takes 400 MB.
+#include <cstdio>
+#include <span>
+#include <vector>
+
+#include "kinkbench/minimax.hpp"
+#include "kinkbench/nonsmooth.hpp"
+#include "tools/arguments.hpp"
+#include "tools/commands.hpp"
+#include "tools/format.hpp"
+
+namespace kinkbench::tools {
+namespace {
+
+struct Request {
+  Collection collection = Collection::minimax;
+  int problem = 1;
+  int n = 0;
+  std::vector<double> x;  // empty: the start
+  bool gradient = false;
+  bool hessian = false;
+  bool all = false;  // minimax: every f_k and the Jacobian
+};
+
+struct Evaluation {
+  std::vector<double> x;
+  int k = 0;               // minimax: the partial function evaluated
+  bool objective = false;  // minimax: k attains the objective, rather than chosen by --k
+  const char* form = "";   // minimax: the objective, "max f_k" or "max |f_k|"
+  double value = 0;
+  std::vector<double> gradient;  // empty unless asked for
+  std::vector<double> hessian;
+  std::vector<double> values;    // f_1..f_m
+  std::vector<double> jacobian;  // m rows of n
+};
+
+size_t packed_size(int n) { return static_cast<size_t>(n) * static_cast<size_t>(n + 1) / 2; }
+
+void print_text(const Request& r, const Evaluation& e) {
+  std::printf("%s problem %d, n = %d\n", name(r.collection), r.problem, r.n);
+  std::printf("x        = %s\n", numbers_text(e.x).c_str());
+  const std::string value = number_text(e.value);
+  if (r.collection == Collection::nonsmooth) {
+    std::printf("f        = %s\n", value.c_str());
+  } else if (e.objective) {
+    std::printf("%-8s = %s (attained first at k = %d)\n", e.form, value.c_str(), e.k);
+  } else {
+    std::printf("f_%-7d= %s\n", e.k, value.c_str());
+  }
+  if (r.gradient) std::printf("gradient = %s\n", numbers_text(e.gradient).c_str());
+  if (r.hessian) std::printf("hessian  = %s\n", numbers_text(e.hessian).c_str());
+  if (!r.all) return;
+  std::printf("values   = %s\n", numbers_text(e.values).c_str());
+  const auto n = static_cast<size_t>(r.n);
+  for (size_t row = 0; row < e.values.size(); ++row) {
+    const std::span<const double> gradient(e.jacobian.data() + row * n, n);
+    std::printf("%s%s\n", row == 0 ? "jacobian = " : "           ", numbers_text(gradient).c_str());
+  }
+}
+
+void print_json(const Request& r, const Evaluation& e) {
+  Json out = {{"collection", name(r.collection)},
+              {"problem", r.problem},
+              {"n", r.n},
+              {"x", json_numbers(e.x)}};
+  if (r.collection == Collection::minimax) {
+    out["form"] = e.form;
+    out["k"] = e.k;
+    out["objective"] = e.objective;
+  }
+  out["value"] = json_number(e.value);
+  if (r.gradient) out["gradient"] = json_numbers(e.gradient);
+  if (r.hessian) out["hessian"] = json_numbers(e.hessian);
+  if (r.all) {
+    out["values"] = json_numbers(e.values);
+    Json rows = Json::array();
+    const auto n = static_cast<size_t>(r.n);
+    for (size_t row = 0; row < e.values.size(); ++row) {
+      rows.push_back(json_numbers(std::span<const double>(e.jacobian.data() + row * n, n)));
+    }
+    out["jacobian"] = std::move(rows);
+  }
+  tools::print_json(out);
+}
+
+// Sets the point: the start unless --x gave one, which must have n coordinates.
+std::string take_point(const Request& r, std::span<const double> start, int min_n, int max_n,
+                       Evaluation& e) {
+  if (r.x.empty()) {
+    e.x.assign(start.begin(), start.end());
+    return {};
+  }
+  if (static_cast<int>(r.x.size()) != r.n) {
+    return point_count_error(r.collection, r.problem, static_cast<int>(r.x.size()),
+                             {r.n, min_n, max_n});
+  }
+  e.x = r.x;
+  return {};
+}
+
+}  // namespace
+
+int run_eval(const EvalArgs& args) {
+  const auto& words = args.positional;
+  if (words.size() < 2) return usage_error("eval", "eval needs a collection and a problem");
+  if (words.size() > 2) {
+    const bool coordinate = args.x && point_option(words[2]).ok();
+    return unexpected_argument("eval", words[2],
+                               coordinate ? "--x takes one comma-separated list" : "");
+  }
+  const auto collection = collection_argument(words[0]);
+  if (!collection.ok()) return usage_error("eval", collection.error);
+  const auto problem = problem_argument(words[1]);
+  if (!problem.ok()) return usage_error("eval", problem.error);
+  const bool minimax = collection.value == Collection::minimax;
+  if (!minimax && args.k) return usage_error("eval", "--k applies to the minimax collection");
+  if (!minimax && args.all) return usage_error("eval", "--all applies to the minimax collection");
+
+  Request r;
+  r.collection = collection.value;
+  r.problem = problem.value;
+  r.gradient = args.gradient;
+  r.hessian = args.hessian;
+  r.all = args.all;
+  const size_t row = static_cast<size_t>(r.problem - 1);
+  r.n = minimax ? minimax_problems()[row].min_n : nonsmooth_problems()[row].min_n;
+  if (args.n) {
+    const auto n = dimension_option(*args.n);
+    if (!n.ok()) return usage_error("eval", n.error);
+    r.n = n.value;
+  }
+  if (args.x) {
+    auto x = point_option(*args.x);
+    if (!x.ok()) return usage_error("eval", x.error);
+    r.x = std::move(x.value);
+  }
+
+  Evaluation e;
+  if (r.gradient) e.gradient.assign(static_cast<size_t>(r.n), 0.0);
+  if (r.hessian) e.hessian.assign(packed_size(r.n), 0.0);
+  if (minimax) {
+    const auto& info = minimax_problems()[row];
+    const auto p = MinimaxProblem::create(r.problem, r.n, info.m);
+    if (!p) return usage_error("eval", p.error().message);
+    if (auto error = take_point(r, p->start(), info.min_n, 0, e); !error.empty()) {
+      return usage_error("eval", error);
+    }
+    e.form = p->form();
+    if (args.k) {
+      const auto k = index_option(*args.k, p->m());
+      if (!k.ok()) return usage_error("eval", k.error);
+      e.k = k.value;
+      p->value(e.k, e.x, e.value);
+    } else {
+      const auto best = p->objective(e.x);
+      e.objective = true;
+      e.k = best.k;
+      e.value = best.value;
+    }
+    if (r.gradient) p->gradient(e.k, e.x, e.gradient);
+    if (r.hessian) p->hessian(e.k, e.x, e.hessian);
+    if (r.all) {
+      e.values.assign(static_cast<size_t>(p->m()), 0.0);
+      e.jacobian.assign(static_cast<size_t>(p->m()) * static_cast<size_t>(r.n), 0.0);
+      p->values(e.x, e.values);
+      p->jacobian(e.x, e.jacobian);
+    }
+  } else {
+    const auto& info = nonsmooth_problems()[row];
+    const auto p = NonsmoothProblem::create(r.problem, r.n);
+    if (!p) return usage_error("eval", p.error().message);
+    if (auto error = take_point(r, p->start(), info.min_n, info.max_n, e); !error.empty()) {
+      return usage_error("eval", error);
+    }
+    p->value(e.x, e.value);
+    if (r.gradient) p->gradient(e.x, e.gradient);
+    if (r.hessian) p->hessian(e.x, e.hessian);
+  }
+  if (args.json) {
+    print_json(r, e);
+  } else {
+    print_text(r, e);
+  }
+  return 0;
+}
+
+}  // namespace kinkbench::tools
