@@ -3,9 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <functional>
+#include <latch>
+#include <span>
+#include <string>
 #include <thread>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "kinkbench/minimax.hpp"
@@ -287,4 +295,206 @@ TEST(CppApi, ConcurrentEvaluationGivesTheSerialResults) {
   }
   for (auto& thread : threads) thread.join();
   for (const auto& r : results) EXPECT_TRUE(same_bits(r, serial));
+}
+
+// Counting: every call a solver makes must show in exactly one counter, whatever thread
+// made it, and nothing else may.
+namespace {
+
+using MinimaxCounts = kinkbench::MinimaxProblem::Counts;
+using NonsmoothCounts = kinkbench::NonsmoothProblem::Counts;
+
+std::string str(const MinimaxCounts& c) {
+  return "{values " + std::to_string(c.values) + ", jacobians " + std::to_string(c.jacobians) +
+         ", partial " + std::to_string(c.partial_values) + "/" +
+         std::to_string(c.partial_gradients) + "/" + std::to_string(c.partial_hessians) + "}";
+}
+
+std::string str(const NonsmoothCounts& c) {
+  return "{values " + std::to_string(c.values) + ", gradients " + std::to_string(c.gradients) +
+         ", hessians " + std::to_string(c.hessians) + "}";
+}
+
+}  // namespace
+
+TEST(CppApi, EachMinimaxCallCountsOnceInItsOwnCounterUnlessRefused) {
+  // Problem 1 is max f_k; problem 8 a data fit, whose objective takes another path.
+  for (int number : {1, 8}) {
+    const auto& info = kinkbench::minimax_problems()[static_cast<size_t>(number - 1)];
+    const auto p = kinkbench::MinimaxProblem::create(number, info.min_n, info.m);
+    ASSERT_TRUE(p.has_value());
+    const auto x = p->start();
+    const auto short_x = x.first(x.size() - 1);
+    std::vector<double> out(static_cast<size_t>(p->m() * p->n()) + 10, 0.0);
+    const auto short_out = std::span<double>(out).first(static_cast<size_t>(p->n()) - 1);
+    double fk = 0;
+    struct Case {
+      const char* call;
+      std::function<bool()> run;  // false: the call was refused
+      MinimaxCounts counted;
+    };
+    const Case cases[] = {
+        {"value", [&] { return p->value(2, x, fk); }, {0, 0, 1, 0, 0}},
+        {"value, k outside 1..m", [&] { return p->value(0, x, fk); }, {0, 0, 1, 0, 0}},
+        {"value, short x", [&] { return p->value(1, short_x, fk); }, {}},
+        {"gradient", [&] { return p->gradient(1, x, out); }, {0, 0, 0, 1, 0}},
+        {"gradient, short output", [&] { return p->gradient(1, x, short_out); }, {}},
+        {"hessian", [&] { return p->hessian(1, x, out); }, {0, 0, 0, 0, 1}},
+        {"hessian, short output", [&] { return p->hessian(1, x, short_out); }, {}},
+        {"values", [&] { return p->values(x, out); }, {1, 0, 0, 0, 0}},
+        {"values, short x", [&] { return p->values(short_x, out); }, {}},
+        {"jacobian", [&] { return p->jacobian(x, out); }, {0, 1, 0, 0, 0}},
+        {"jacobian, short output", [&] { return p->jacobian(x, short_out); }, {}},
+        {"objective", [&] { return p->objective(x).k >= 1; }, {1, 0, 0, 0, 0}},
+        {"largest", [&] { return p->largest(x).k >= 1; }, {1, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string("minimax problem ") + std::to_string(number) + ", " + c.call);
+      p->reset_counts();
+      const bool accepted = c.run();
+      EXPECT_EQ(accepted, c.counted != MinimaxCounts{});
+      EXPECT_EQ(p->counts(), c.counted) << str(p->counts());
+    }
+  }
+}
+
+TEST(CppApi, EachNonsmoothCallCountsOnceInItsOwnCounterUnlessRefused) {
+  const auto p = kinkbench::NonsmoothProblem::create(11, 4);
+  ASSERT_TRUE(p.has_value());
+  const auto x = p->start();
+  const auto short_x = x.first(3);
+  std::vector<double> out(10, 0.0);
+  const auto short_out = std::span<double>(out).first(3);
+  double f = 0;
+  struct Case {
+    const char* call;
+    std::function<bool()> run;
+    NonsmoothCounts counted;
+  };
+  const Case cases[] = {
+      {"value", [&] { return p->value(x, f); }, {1, 0, 0}},
+      {"value, short x", [&] { return p->value(short_x, f); }, {}},
+      {"gradient", [&] { return p->gradient(x, out); }, {0, 1, 0}},
+      {"gradient, short output", [&] { return p->gradient(x, short_out); }, {}},
+      {"hessian", [&] { return p->hessian(x, out); }, {0, 0, 1}},
+      {"hessian, short output", [&] { return p->hessian(x, short_out); }, {}},
+      {"hessian, short x", [&] { return p->hessian(short_x, out); }, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.call);
+    p->reset_counts();
+    const bool accepted = c.run();
+    EXPECT_EQ(accepted, c.counted != NonsmoothCounts{});
+    EXPECT_EQ(p->counts(), c.counted) << str(p->counts());
+  }
+}
+
+TEST(CppApi, ResetReturnsTheCountsAndStartsFromZero) {
+  const auto p = kinkbench::NonsmoothProblem::create(1, 2);
+  ASSERT_TRUE(p.has_value());
+  EXPECT_EQ(p->counts(), (NonsmoothCounts{0, 0, 0}));
+  double f = 0;
+  std::vector<double> g(2);
+  for (int i = 0; i < 3; ++i) p->value(p->start(), f);
+  p->gradient(p->start(), g);
+  EXPECT_EQ(p->reset_counts(), (NonsmoothCounts{3, 1, 0}));
+  EXPECT_EQ(p->counts(), (NonsmoothCounts{0, 0, 0}));
+  p->value(p->start(), f);
+  EXPECT_EQ(p->reset_counts(), (NonsmoothCounts{1, 0, 0}));
+}
+
+TEST(CppApi, CopiesAndMovesKeepTheCountsAndCountOnTheirOwn) {
+  static_assert(std::is_nothrow_move_constructible_v<kinkbench::MinimaxProblem>);
+  static_assert(std::is_nothrow_move_constructible_v<kinkbench::NonsmoothProblem>);
+  kinkbench::MinimaxProblem original = kinkbench::MinimaxProblem::create(1, 2, 3).value();
+  double fk = 0;
+  original.value(1, original.start(), fk);
+  original.value(2, original.start(), fk);
+
+  kinkbench::MinimaxProblem copy = original;
+  EXPECT_EQ(copy.counts(), original.counts());
+  copy.value(1, copy.start(), fk);
+  EXPECT_EQ(copy.counts().partial_values, 3);
+  EXPECT_EQ(original.counts().partial_values, 2);
+
+  kinkbench::MinimaxProblem assigned = kinkbench::MinimaxProblem::create(2, 2, 3).value();
+  assigned = copy;
+  EXPECT_EQ(assigned.counts().partial_values, 3);
+
+  const kinkbench::MinimaxProblem moved = std::move(copy);
+  EXPECT_EQ(moved.counts().partial_values, 3);
+  EXPECT_TRUE(moved.value(3, moved.start(), fk));
+  EXPECT_EQ(moved.counts().partial_values, 4);
+
+  std::vector<kinkbench::NonsmoothProblem> grown;
+  grown.push_back(kinkbench::NonsmoothProblem::create(1, 2).value());
+  double f = 0;
+  grown[0].value(grown[0].start(), f);
+  for (int i = 0; i < 8; ++i) grown.push_back(grown[0]);  // reallocates, moving grown[0]
+  EXPECT_EQ(grown[0].counts().values, 1);
+  EXPECT_EQ(grown[8].counts().values, 1);
+  EXPECT_TRUE(grown[0].value(grown[0].start(), f));
+  EXPECT_EQ(grown[0].counts().values, 2);
+}
+
+TEST(CppApi, CountsFromManyThreadsAreExact) {
+  const auto mm = kinkbench::MinimaxProblem::create(1, 2, 3);
+  const auto ns = kinkbench::NonsmoothProblem::create(1, 2);
+  ASSERT_TRUE(mm && ns);
+  constexpr int kThreads = 6;
+  constexpr int kRounds = 20000;
+  // While the evaluating threads run, another takes the counts away again and again: a
+  // call lost between reading and clearing would show in the sums.
+  std::atomic<bool> done{false};
+  MinimaxCounts mm_taken{};
+  NonsmoothCounts ns_taken{};
+  std::thread taker([&] {
+    while (!done.load()) {
+      const auto a = mm->reset_counts();
+      mm_taken.values += a.values;
+      mm_taken.jacobians += a.jacobians;
+      mm_taken.partial_values += a.partial_values;
+      mm_taken.partial_gradients += a.partial_gradients;
+      mm_taken.partial_hessians += a.partial_hessians;
+      const auto b = ns->reset_counts();
+      ns_taken.values += b.values;
+      ns_taken.gradients += b.gradients;
+      ns_taken.hessians += b.hessians;
+    }
+  });
+  std::latch start(kThreads);  // all at once, or two cores may run them one after another
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      start.arrive_and_wait();
+      std::vector<double> out(6);
+      double f = 0;
+      for (int i = 0; i < kRounds; ++i) {
+        mm->value(1 + i % 3, mm->start(), f);
+        mm->gradient(1, mm->start(), out);
+        mm->hessian(1, mm->start(), out);
+        mm->values(mm->start(), out);
+        mm->jacobian(mm->start(), out);
+        (void)mm->objective(mm->start());
+        ns->value(ns->start(), f);
+        ns->gradient(ns->start(), out);
+        ns->hessian(ns->start(), out);
+        ns->hessian(ns->start(), std::span<double>(out).first(2));  // refused
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  done = true;
+  taker.join();
+  const auto mm_left = mm->counts();
+  const auto ns_left = ns->counts();
+  constexpr std::int64_t kCalls = std::int64_t{kThreads} * kRounds;
+  EXPECT_EQ(mm_taken.values + mm_left.values, 2 * kCalls);
+  EXPECT_EQ(mm_taken.jacobians + mm_left.jacobians, kCalls);
+  EXPECT_EQ(mm_taken.partial_values + mm_left.partial_values, kCalls);
+  EXPECT_EQ(mm_taken.partial_gradients + mm_left.partial_gradients, kCalls);
+  EXPECT_EQ(mm_taken.partial_hessians + mm_left.partial_hessians, kCalls);
+  EXPECT_EQ(ns_taken.values + ns_left.values, kCalls);
+  EXPECT_EQ(ns_taken.gradients + ns_left.gradients, kCalls);
+  EXPECT_EQ(ns_taken.hessians + ns_left.hessians, kCalls);
 }

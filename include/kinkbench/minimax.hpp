@@ -4,11 +4,13 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <span>
 #include <vector>
 
 #include "kinkbench/best_known.hpp"
 #include "kinkbench/detail/expected.hpp"
+#include "kinkbench/detail/tally.hpp"
 #include "kinkbench/export.h"
 
 namespace kinkbench {
@@ -78,6 +80,26 @@ class KINKBENCH_API MinimaxProblem {
   // "max f_k" or "max |f_k|".
   const char* form() const;
 
+  // The evaluation calls made on this object since it was created or last reset, from any
+  // number of threads, exactly. Each accepted call counts once; one refused (returning
+  // false) does not. An evaluation of all partial functions at a point is what solver
+  // comparisons call one function evaluation, so it is counted apart from single f_k: a
+  // solver that asks for f_k one k at a time has made partial_values / m function
+  // evaluations and partial_gradients / m gradient evaluations.
+  // Copies carry the counts over; the copy then counts on its own.
+  struct Counts {
+    std::int64_t values;             // values, objective and largest: every f_k at once
+    std::int64_t jacobians;          // jacobian: every gradient at once
+    std::int64_t partial_values;     // value(k, ...)
+    std::int64_t partial_gradients;  // gradient(k, ...)
+    std::int64_t partial_hessians;   // hessian(k, ...)
+    friend bool operator==(const Counts&, const Counts&) = default;
+  };
+  Counts counts() const;
+  // Sets the counts to zero and returns them as they were, none lost to a call made
+  // meanwhile on another thread.
+  Counts reset_counts() const;
+
  private:
   MinimaxProblem() = default;
 
@@ -89,6 +111,10 @@ class KINKBENCH_API MinimaxProblem {
   double stepmax_ = 0;
   std::vector<double> start_;
   std::array<double, kDataSize> data_{};
+  struct alignas(detail::kTallyAlignment) Tallies {
+    detail::Tally values, jacobians, partial_values, partial_gradients, partial_hessians;
+  };
+  mutable Tallies tallies_;  // evaluation from const objects counts too
 };
 
 }  // namespace kinkbench

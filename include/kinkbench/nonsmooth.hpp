@@ -3,11 +3,13 @@
 // many threads. Results are bit-identical to the C routines'.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <vector>
 
 #include "kinkbench/best_known.hpp"
 #include "kinkbench/detail/expected.hpp"
+#include "kinkbench/detail/tally.hpp"
 #include "kinkbench/export.h"
 
 namespace kinkbench {
@@ -52,6 +54,20 @@ class KINKBENCH_API NonsmoothProblem {
   bool gradient(std::span<const double> x, std::span<double> g) const;
   bool hessian(std::span<const double> x, std::span<double> h) const;
 
+  // The evaluation calls made on this object since it was created or last reset, from any
+  // number of threads, exactly. Each accepted call counts once; one refused (returning
+  // false) does not. Copies carry the counts over; the copy then counts on its own.
+  struct Counts {
+    std::int64_t values;     // value
+    std::int64_t gradients;  // gradient
+    std::int64_t hessians;   // hessian
+    friend bool operator==(const Counts&, const Counts&) = default;
+  };
+  Counts counts() const;
+  // Sets the counts to zero and returns them as they were, none lost to a call made
+  // meanwhile on another thread.
+  Counts reset_counts() const;
+
  private:
   NonsmoothProblem() = default;
 
@@ -61,6 +77,10 @@ class KINKBENCH_API NonsmoothProblem {
   double stepmax_ = 0;
   std::vector<double> start_;
   std::vector<double> data_;  // kDataSize entries; on the heap, the object stays small
+  struct alignas(detail::kTallyAlignment) Tallies {
+    detail::Tally values, gradients, hessians;
+  };
+  mutable Tallies tallies_;  // evaluation from const objects counts too
 };
 
 }  // namespace kinkbench

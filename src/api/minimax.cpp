@@ -72,12 +72,14 @@ const BestKnown* MinimaxProblem::best_known() const {
 
 bool MinimaxProblem::value(int k, std::span<const double> x, double& fk) const {
   if (!fits(x, n_)) return false;
+  tallies_.partial_values.add();
   core::value(n_, k, x.data(), &fk, number_, data_.data());
   return true;
 }
 
 bool MinimaxProblem::gradient(int k, std::span<const double> x, std::span<double> gk) const {
   if (!fits(x, n_) || gk.size() < static_cast<size_t>(n_)) return false;
+  tallies_.partial_gradients.add();
   core::gradient(n_, k, x.data(), gk.data(), number_, data_.data());
   return true;
 }
@@ -86,12 +88,14 @@ bool MinimaxProblem::hessian(int k, std::span<const double> x, std::span<double>
   if (!fits(x, n_) || static_cast<std::int64_t>(hk.size()) < detail::packed_size(n_)) {
     return false;
   }
+  tallies_.partial_hessians.add();
   core::hessian(n_, k, x.data(), hk.data(), number_, data_.data());
   return true;
 }
 
 bool MinimaxProblem::values(std::span<const double> x, std::span<double> out) const {
   if (!fits(x, n_) || out.size() < static_cast<size_t>(m_)) return false;
+  tallies_.values.add();
   for (int k = 1; k <= m_; ++k) {
     core::value(n_, k, x.data(), &out[static_cast<size_t>(k - 1)], number_, data_.data());
   }
@@ -101,6 +105,7 @@ bool MinimaxProblem::values(std::span<const double> x, std::span<double> out) co
 bool MinimaxProblem::jacobian(std::span<const double> x, std::span<double> out) const {
   const size_t row = static_cast<size_t>(n_);
   if (!fits(x, n_) || out.size() / row < static_cast<size_t>(m_)) return false;
+  tallies_.jacobians.add();
   for (int k = 1; k <= m_; ++k) {
     double* g = &out[static_cast<size_t>(k - 1) * row];
     detail::clear(g, n_);
@@ -126,6 +131,7 @@ MinimaxProblem::Objective scan_max(int m, Term term) {
 }  // namespace
 
 MinimaxProblem::Objective MinimaxProblem::largest(std::span<const double> x) const {
+  tallies_.values.add();
   return scan_max(m_, [&](int k) {
     double fk = NAN;
     core::value(n_, k, x.data(), &fk, number_, data_.data());
@@ -134,7 +140,8 @@ MinimaxProblem::Objective MinimaxProblem::largest(std::span<const double> x) con
 }
 
 MinimaxProblem::Objective MinimaxProblem::objective(std::span<const double> x) const {
-  if (itype_ != 0) return largest(x);
+  if (itype_ != 0) return largest(x);  // which counts the evaluation
+  tallies_.values.add();
   return scan_max(m_, [&](int k) {
     double fk = NAN;
     core::value(n_, k, x.data(), &fk, number_, data_.data());
@@ -143,5 +150,15 @@ MinimaxProblem::Objective MinimaxProblem::objective(std::span<const double> x) c
 }
 
 const char* MinimaxProblem::form() const { return itype_ == 0 ? "max |f_k|" : "max f_k"; }
+
+MinimaxProblem::Counts MinimaxProblem::counts() const {
+  return {tallies_.values.get(), tallies_.jacobians.get(), tallies_.partial_values.get(),
+          tallies_.partial_gradients.get(), tallies_.partial_hessians.get()};
+}
+
+MinimaxProblem::Counts MinimaxProblem::reset_counts() const {
+  return {tallies_.values.take(), tallies_.jacobians.take(), tallies_.partial_values.take(),
+          tallies_.partial_gradients.take(), tallies_.partial_hessians.take()};
+}
 
 }  // namespace kinkbench

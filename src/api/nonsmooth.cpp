@@ -70,12 +70,14 @@ const BestKnown* NonsmoothProblem::best_known() const {
 
 bool NonsmoothProblem::value(std::span<const double> x, double& f) const {
   if (!fits(x, n_)) return false;
+  tallies_.values.add();
   core::value(n_, x.data(), &f, number_, data_.data());
   return true;
 }
 
 bool NonsmoothProblem::gradient(std::span<const double> x, std::span<double> g) const {
   if (!fits(x, n_) || g.size() < static_cast<size_t>(n_)) return false;
+  tallies_.gradients.add();
   core::gradient(n_, x.data(), g.data(), number_, data_.data());
   return true;
 }
@@ -84,8 +86,17 @@ bool NonsmoothProblem::hessian(std::span<const double> x, std::span<double> h) c
   if (!fits(x, n_) || static_cast<std::int64_t>(h.size()) < detail::packed_size(n_)) {
     return false;
   }
+  tallies_.hessians.add();
   core::hessian(n_, x.data(), h.data(), number_, data_.data());
   return true;
+}
+
+NonsmoothProblem::Counts NonsmoothProblem::counts() const {
+  return {tallies_.values.get(), tallies_.gradients.get(), tallies_.hessians.get()};
+}
+
+NonsmoothProblem::Counts NonsmoothProblem::reset_counts() const {
+  return {tallies_.values.take(), tallies_.gradients.take(), tallies_.hessians.take()};
 }
 
 }  // namespace kinkbench

@@ -95,6 +95,10 @@ TEST(Allocation, ObjectEvaluationNeverAllocates) {
               mm->jacobian(mm->start(), out);
               ns->value(ns->start(), v);
               ns->gradient(ns->start(), out);
+              (void)mm->counts();
+              (void)mm->reset_counts();
+              (void)ns->counts();
+              (void)ns->reset_counts();
             }),
             0);
 }
