@@ -48,7 +48,7 @@ def direct(problem, x):
     return res.x
 
 
-def epigraph(number, x, maxiter=400):
+def epigraph(number, x, maxiter=200):
     """min smooth(x) + sum t_g subject to t_g >= piece_{g,k}(x), by SLSQP; the x part."""
     smooth, groups = epigraph_form(number)
     n = x.size

@@ -113,10 +113,14 @@ def _starts(problem, count, rng, unbounded):
     return starts
 
 
-def _count(count, quick, n):
+# Fewer starts where one epigraph solve is dear (many pieces or variables).
+COUNTS = {15: 12, 17: 12, 25: 12}
+
+
+def _count(number, count, quick, n):
     if quick:
         return 3
-    return count if count else (40 if n <= 6 else 20 if n <= 15 else 8)
+    return count if count else COUNTS.get(number, 40 if n <= 6 else 20 if n <= 15 else 8)
 
 
 def _searches(number, problem, starts):
@@ -224,7 +228,7 @@ def solve_one(number, quick=False, starts=None):
         x, value, status, method, count, agreeing, more = _lp_entry(number, problem)
         evidence.update(more)
     else:
-        count = _count(starts, quick, n)
+        count = _count(number, starts, quick, n)
         runs, points = _searches(number, problem, _starts(problem, count, rng, unbounded))
         finite = [p for p in points if np.isfinite(p[0]) and p[0] > DIVERGED]
         if unbounded:
