@@ -40,7 +40,6 @@ foreach(collection minimax nonsmooth)
       as_double(value "${value}")
       string(JSON status GET "${json}" ${collection} ${i} status)
       string(JSON method GET "${json}" ${collection} ${i} method)
-      string(JSON ray_type TYPE "${json}" ${collection} ${i} ray)
       string(JSON point_length LENGTH "${json}" ${collection} ${i} best_point)
       if(NOT point_length EQUAL n)
         message(FATAL_ERROR "${INPUT}: ${collection} ${number}: best_point has "
@@ -57,10 +56,11 @@ foreach(collection minimax nonsmooth)
       string(APPEND body "constexpr double ${name}[] = {${point}};\n")
       c_string(status_text "${status}")
       c_string(method_text "${method}")
-      if(ray_type STREQUAL "NULL")
-        set(unbounded false)
-      else()
+      # An entry is local exactly when the problem is unbounded below.
+      if(status STREQUAL "local")
         set(unbounded true)
+      else()
+        set(unbounded false)
       endif()
       string(APPEND collection_rows
              "    {${number}, ${n}, ${value}, {${name}, ${n}}, ${status_text}, ${method_text}, "

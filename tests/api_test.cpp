@@ -239,6 +239,41 @@ TEST(CppApi, DataFitsAreMeasuredByTheLargestAbsoluteResidual) {
   EXPECT_EQ(p8->objective(above).k, 1 + (lowest - f8.begin()));
 }
 
+// The embedded optima: one per problem at its minimum n, and the library's own objective
+// gives exactly the stored value at the stored point (the table's 17-digit numbers must
+// read back to the same doubles).
+TEST(CppApi, EveryProblemCarriesItsBestKnownOptimum) {
+  for (const kinkbench::MinimaxInfo& info : kinkbench::minimax_problems()) {
+    const auto p = kinkbench::MinimaxProblem::create(info.number, info.min_n, info.m);
+    ASSERT_TRUE(p.has_value());
+    const kinkbench::BestKnown* best = p->best_known();
+    ASSERT_NE(best, nullptr) << "minimax " << info.number;
+    ASSERT_EQ(best->point.size(), static_cast<size_t>(info.min_n));
+    EXPECT_TRUE(same_bits(p->objective(best->point).value, best->value)) << info.number;
+    EXPECT_FALSE(best->unbounded_below) << info.number;
+    EXPECT_EQ(kinkbench::MinimaxProblem::create(info.number, info.min_n + 1, info.m)->best_known(),
+              nullptr);
+  }
+  int unbounded = 0;
+  for (const kinkbench::NonsmoothInfo& info : kinkbench::nonsmooth_problems()) {
+    const auto p = kinkbench::NonsmoothProblem::create(info.number, info.min_n);
+    ASSERT_TRUE(p.has_value());
+    const kinkbench::BestKnown* best = p->best_known();
+    ASSERT_NE(best, nullptr) << "nonsmooth " << info.number;
+    double f = 0;
+    ASSERT_TRUE(p->value(best->point, f));
+    EXPECT_TRUE(same_bits(f, best->value)) << info.number;
+    if (best->unbounded_below) {
+      ++unbounded;
+      EXPECT_STREQ(best->status, "local");
+    }
+  }
+  EXPECT_EQ(unbounded, 3);  // problems 13 and 14 along a ray, 25 along a parabola
+  const auto p21 = kinkbench::NonsmoothProblem::create(21, 48);
+  EXPECT_EQ(p21->best_known()->value, -638565.0);
+  EXPECT_STREQ(p21->best_known()->status, "certified");
+}
+
 TEST(CppApi, ObjectsKeepTheirDataWhateverElseIsSetUp) {
   // Two problems whose data share the first elements of the data area.
   const auto p12 = kinkbench::NonsmoothProblem::create(12, 5);

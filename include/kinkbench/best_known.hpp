@@ -17,7 +17,7 @@ struct BestKnown {
   // below; the local minimum the standard start leads to).
   const char* status;
   const char* method;    // how it was found, in a few words
-  bool unbounded_below;  // f decreases without bound along a stored ray
+  bool unbounded_below;  // status "local"; data/optima.json holds the ray or curve
 };
 
 }  // namespace kinkbench

@@ -44,6 +44,17 @@ class MinimaxProblem:
     @property
     def summary(self) -> str:
         """One line describing the problem."""
+    @property
+    def best_value(self) -> Optional[float]:
+        """Best-known objective value (in form) at best_point, exactly as the library
+        computes it; None when none is stored for this n (stored at the minimum n)."""
+    @property
+    def best_point(self) -> Optional[_F64]:
+        """A point attaining best_value, a fresh array of length n; None like best_value."""
+    @property
+    def best_status(self) -> Optional[str]:
+        """"certified", "closed form", "best known" or "local" (unbounded below; the
+        local minimum the start leads to)."""
     def value(self, x: _Point, k: int) -> Union[float, _F64]:
         """f_k(x) as a float; for a batch (N, n) an array (N,). IndexError for k outside
         1..m, ValueError for a point of the wrong length or dimension."""
@@ -93,6 +104,17 @@ class NonsmoothProblem:
     @property
     def summary(self) -> str:
         """One line describing the problem."""
+    @property
+    def best_value(self) -> Optional[float]:
+        """Best-known objective value (in form) at best_point, exactly as the library
+        computes it; None when none is stored for this n (stored at the minimum n)."""
+    @property
+    def best_point(self) -> Optional[_F64]:
+        """A point attaining best_value, a fresh array of length n; None like best_value."""
+    @property
+    def best_status(self) -> Optional[str]:
+        """"certified", "closed form", "best known" or "local" (unbounded below; the
+        local minimum the start leads to)."""
     def value(self, x: _Point) -> Union[float, _F64]:
         """f(x) as a float; for a batch (N, n) an array (N,)."""
     def objective(self, x: _Point) -> Union[float, _F64]:

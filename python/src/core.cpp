@@ -377,6 +377,26 @@ Array copy_of(std::span<const double> values) {
 
 py::object max_n_of(int max_n) { return max_n == 0 ? py::object(py::none()) : py::int_(max_n); }
 
+// The stored best-known optimum, or None where none is stored for this n.
+py::object best_value_of(const kinkbench::BestKnown* best) {
+  return best ? py::object(py::float_(best->value)) : py::object(py::none());
+}
+py::object best_point_of(const kinkbench::BestKnown* best) {
+  return best ? py::object(copy_of(best->point)) : py::object(py::none());
+}
+py::object best_status_of(const kinkbench::BestKnown* best) {
+  return best ? py::object(py::str(best->status)) : py::object(py::none());
+}
+
+const char* const kBestValueDoc =
+    "The best-known value of the objective (in form) at best_point, exactly as the library "
+    "computes it; None when none is stored for this n (they are stored at the minimum n).";
+const char* const kBestPointDoc =
+    "A point attaining best_value, a fresh float64 array of length n; None like best_value.";
+const char* const kBestStatusDoc =
+    "How far best_value is established: \"certified\", \"closed form\", \"best known\" or "
+    "\"local\" (the problem is unbounded below; the local minimum the start leads to).";
+
 }  // namespace
 
 PYBIND11_MODULE(_core, module) {
@@ -415,6 +435,15 @@ PYBIND11_MODULE(_core, module) {
       .def_property_readonly(
           "form", [](const Minimax& s) { return s.problem().form(); },
           "The objective's form: \"max f_k\" (itype -1) or \"max |f_k|\" (itype 0).")
+      .def_property_readonly(
+          "best_value", [](const Minimax& s) { return best_value_of(s.problem().best_known()); },
+          kBestValueDoc)
+      .def_property_readonly(
+          "best_point", [](const Minimax& s) { return best_point_of(s.problem().best_known()); },
+          kBestPointDoc)
+      .def_property_readonly(
+          "best_status", [](const Minimax& s) { return best_status_of(s.problem().best_known()); },
+          kBestStatusDoc)
       .def("value", &Minimax::value, py::arg("x"), py::arg("k"),
            "f_k(x) as a float. x may also be a batch of shape (N, n); then an array of "
            "shape (N,).\n\nRaises IndexError for k outside 1..m, ValueError for a point of "
@@ -474,6 +503,16 @@ PYBIND11_MODULE(_core, module) {
           "One line describing the problem.")
       .def_property_readonly(
           "form", [](const Nonsmooth&) { return "f"; }, "The objective's form: always \"f\".")
+      .def_property_readonly(
+          "best_value", [](const Nonsmooth& s) { return best_value_of(s.problem().best_known()); },
+          kBestValueDoc)
+      .def_property_readonly(
+          "best_point", [](const Nonsmooth& s) { return best_point_of(s.problem().best_known()); },
+          kBestPointDoc)
+      .def_property_readonly(
+          "best_status",
+          [](const Nonsmooth& s) { return best_status_of(s.problem().best_known()); },
+          kBestStatusDoc)
       .def("value", &Nonsmooth::value, py::arg("x"),
            "f(x) as a float. x may also be a batch of shape (N, n); then an array of shape "
            "(N,).\n\nRaises ValueError for a point of the wrong length or dimension, "
