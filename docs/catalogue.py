@@ -318,8 +318,8 @@ f₁ = x₁⁴ + x₂²,   f₂ = (2 − x₁)² + (2 − x₂)²,   f₃ = 2·e
         formula="""\
 f = max(5·x₁ + x₂,  −5·x₁ + x₂,  x₁² + x₂² + 4·x₂)""",
         kinks=(
-            "On the half-line x₁ = 0 where the two planes meet above the paraboloid, and on "
-            "the curves where the paraboloid meets one of the planes."
+            "On the segment x₁ = 0, −3 < x₂ < 0, where the two planes meet above the "
+            "paraboloid, and on the curves where the paraboloid meets one of the planes."
         ),
     ),
     6: dict(
@@ -328,8 +328,8 @@ f = max(5·x₁ + x₂,  −5·x₁ + x₂,  x₁² + x₂² + 4·x₂)""",
 s = x₁² + x₂²
 f = max(s,  s + 10·(−4·x₁ − x₂ + 4),  s + 10·(−x₁ − 2·x₂ + 6))""",
         kinks=(
-            "On the lines 4·x₁ + x₂ = 4 and x₁ + 2·x₂ = 6 (where a penalty turns on) and "
-            "where the two penalties are equal."
+            "On parts of the lines 4·x₁ + x₂ = 4 and x₁ + 2·x₂ = 6, where a penalty turns on, "
+            "and of the line x₂ = 3·x₁ + 2, where the two penalties are equal."
         ),
     ),
     7: dict(
@@ -441,7 +441,7 @@ Q = (0, 2), (2, 3), (3, −1), (4, −0.5), (5, 2), (6, 2);  w = (2, 1, 1, 5, 1,
     20: dict(
         title="largest absolute value (20 variables)",
         formula="f = max(|x₁|, …, |x₂₀|)",
-        kinks="Where two |xᵢ| tie for the largest, and at the largest xᵢ = 0.",
+        kinks="Where two |xᵢ| tie for the largest, and at x = 0.",
     ),
     21: dict(
         title="convex piecewise linear function of a 48-point distance table",
@@ -589,9 +589,12 @@ def num(v, digits=10):
 
 
 def vector(x, digits=6):
-    """Components rounded to `digits`; runs of one value and of equal steps are shortened."""
+    """Components rounded to `digits`; in long vectors, runs of one value and of equal
+    steps are shortened."""
     vals = [float(v) for v in x]
     n = len(vals)
+    if n <= 12:
+        return "(" + ", ".join(num(v, digits) for v in vals) + ")"
     if n >= 4 and all(v == vals[0] for v in vals):
         return f"({num(vals[0], digits)}, …, {num(vals[0], digits)}) (all {n} components)"
     parts, i = [], 0
@@ -600,7 +603,7 @@ def vector(x, digits=6):
         while j < n and vals[j] == vals[i]:
             j += 1
         if j - i >= 4:
-            parts.append(f"{num(vals[i], digits)} ×{j - i}")
+            parts.append(f"{num(vals[i], digits)} ({j - i} times)")
             i = j
             continue
         if i + 1 < n:
@@ -636,13 +639,13 @@ def evidence_text(e):
     return "; ".join(bits)
 
 
-def ray_lines(ray):
+def ray_lines(ray, name):
     out = [
-        "- **Unbounded below.** Along the ray x = x⁽⁰⁾ + t·d with",
-        f"  x⁽⁰⁾ = {vector(ray['origin'])} and d = {vector(ray['direction'])},",
-        "  the objective falls without bound:",
+        "- **Unbounded below.** Along the ray x = o + t·d, t ≥ 0, with",
+        f"  o = {vector(ray['origin'])} and d = {vector(ray['direction'])},",
+        f"  {name} falls without bound:",
     ]
-    out.append("  " + ", ".join(f"f(t = {num(t, 3)}) = {num(v, 4)}" for t, v in ray.get("values", [])))
+    out.append("  " + ", ".join(f"{name}(t = {num(t, 3)}) = {num(v, 4)}" for t, v in ray.get("values", [])))
     return out
 
 
@@ -663,17 +666,16 @@ def optimum_lines(f):
         out.append(f"- **Evidence:** {ev}")
     out.append(f"- **x\\*** (rounded): {vector(e['best_point'])}")
     if f.collection == "minimax":
-        kind = "±fₖ, the sign of fₖ" if f.itype == 0 else "fₖ"
-        out.append(
-            f"- **Active at x\\*:** k = {f.active} "
-            f"({kind} within {ACTIVE_TOLERANCE:g}·max(1, |f\\*|) of f\\*)"
-        )
+        within = f"within {ACTIVE_TOLERANCE:g}·max(1, |f\\*|) of f\\*"
+        kind = f"the sign of fₖ; |fₖ| {within}" if f.itype == 0 else f"fₖ {within}"
+        out.append(f"- **Active at x\\*:** k = {f.active} ({kind})")
     else:
         out.append(f"- **Active at x\\*:** {f.active if f.active else 'not recorded'}")
-    out.append(f"- **Gap at the start:** F(x⁰) − f\\* = {num(f.start_value - e['best_value'], 6)}")
+    name = "F" if f.collection == "minimax" else "f"
+    out.append(f"- **Gap at the start:** {name}(x⁰) − f\\* = {num(f.start_value - e['best_value'], 6)}")
     if status == "local" or e.get("ray"):
         if e.get("ray"):
-            out += ray_lines(e["ray"])
+            out += ray_lines(e["ray"], name)
         else:
             out.append("- **Unbounded below**; the entry is the local minimum the start leads to.")
     plain = e.get("plain_max")
@@ -933,8 +935,9 @@ def draw(f, path, size=301):
         form = ": F = max |fₖ|" if f.itype == 0 else ": F = max fₖ"
     title = FORMULAS[f.collection][f.number]["title"]
     ax.set_title(f"{f.collection.capitalize()} problem {f.number}{form}\n{title}")
-    ax.legend(handles=handles, loc="upper left", framealpha=0.85)
-    fig.tight_layout()
+    # below the axes, where it can hide no part of the picture
+    fig.legend(handles=handles, loc="lower center", ncol=len(handles), frameon=False)
+    fig.tight_layout(rect=(0, 0.05, 1, 1))
     buffer = io.BytesIO()
     fig.savefig(buffer, dpi=100, format="png")
     plt.close(fig)

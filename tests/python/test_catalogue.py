@@ -76,7 +76,7 @@ def test_stored_optimum_is_shown_and_a_one_ulp_change_is_reported(tmp_path):
     assert issues == []
     mm = read(tmp_path / "minimax.md")
     expected = ", ".join(f"−{k}" for k in range(2, 32))
-    assert f"**Active at x\\*:** k = {expected} (" in mm
+    assert f"**Active at x\\*:** k = {expected} (the sign" in mm
     assert "**f\\*:** 1 (best known" in mm
     assert "**Active at x\\*:** piece 2" in read(tmp_path / "nonsmooth.md")
 
@@ -92,7 +92,7 @@ def test_stored_optimum_is_shown_and_a_one_ulp_change_is_reported(tmp_path):
     [
         ([0.0] * 48, "(0, …, 0) (all 48 components)"),
         ([i - 25.5 for i in range(1, 51)], "(-24.5, -23.5, …, 24.5)"),
-        ([1e-4] * 11 + [60.0] + [1e-4] * 3, "(0.0001 ×11, 60, 0.0001, 0.0001, 0.0001)"),
+        ([1e-4] * 11 + [60.0] + [1e-4] * 3, "(0.0001 (11 times), 60, 0.0001, 0.0001, 0.0001)"),
         ([1.41831, -4.79462], "(1.41831, -4.79462)"),
     ],
 )
