@@ -514,6 +514,8 @@ def make_problem(collection, number, n=None):
 def objective(problem, collection, x):
     """(F(x), k) for minimax problems in their form; (f(x), None) for nonsmooth ones."""
     r = problem.objective(np.asarray(x, dtype=np.float64))
+    if hasattr(r, "value"):  # a result object rather than a pair
+        return float(r.value), (int(r.k) if collection == "minimax" else None)
     if collection == "minimax":
         return float(r[0]), int(r[1])
     return (float(r[0]) if isinstance(r, tuple) else float(r)), None
@@ -768,18 +770,20 @@ def overview(all_facts, have_optima):
     for collection, title in (("minimax", "Minimax"), ("nonsmooth", "Nonsmooth")):
         out += [f"## {title}", ""]
         if collection == "minimax":
-            out += ["| Problem | n | m | objective | F(x⁰) | f\\* | status |", "|---|---|---|---|---|---|---|"]
+            out += ["| Problem | n | m | objective | F(x⁰) | f\\* | status | method |",
+                    "|---|---|---|---|---|---|---|---|"]
         else:
-            out += ["| Problem | n | f(x⁰) | f\\* | status |", "|---|---|---|---|---|"]
+            out += ["| Problem | n | f(x⁰) | f\\* | status | method |", "|---|---|---|---|---|---|"]
         for f in all_facts[collection]:
             link = f"[{f.number}]({collection}.md#{anchor(collection, f.number)})"
             fstar = num(f.entry["best_value"], 10) if f.entry else NOT_YET
             status = f.entry.get("status", "?") if f.entry else "—"
+            method = f.entry.get("method", "").replace("|", "\\|") if f.entry else "—"
             if collection == "minimax":
                 form = "max \\|fₖ\\|" if f.itype == 0 else "max fₖ"
-                out.append(f"| {link} | {f.n} | {f.m} | {form} | {num(f.start_value, 8)} | {fstar} | {status} |")
+                out.append(f"| {link} | {f.n} | {f.m} | {form} | {num(f.start_value, 8)} | {fstar} | {status} | {method} |")
             else:
-                out.append(f"| {link} | {f.n} | {num(f.start_value, 8)} | {fstar} | {status} |")
+                out.append(f"| {link} | {f.n} | {num(f.start_value, 8)} | {fstar} | {status} | {method} |")
         out.append("")
     return "\n".join(out).rstrip() + "\n"
 
@@ -800,7 +804,7 @@ def window(f):
     if len(pts) == 1:
         half = max(1.5, 0.6 * float(np.max(np.abs(centre))))
     else:
-        half = 0.75 * max(float(np.max(hi - lo)), 1.0)
+        half = 0.9 * max(float(np.max(hi - lo)), 1.0)
     return (centre[0] - half, centre[0] + half, centre[1] - half, centre[1] + half)
 
 
