@@ -13,17 +13,17 @@ also checks whether the plain max f_k is bounded below.
 """
 
 import datetime
-import json
 import os
 import sys
 
 import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import _optima_file  # noqa: E402
 from _minimax_tools import (active_set, epigraph, kkt, lagrangian_bound,  # noqa: E402
                             objective, slp_polish, vertex_newton)
 
-DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "optima.json")
+DATA = _optima_file.DATA
 SCALES = (0.01, 0.1, 0.3, 1.0)
 
 # Starts per problem in a full run; the dearer problems (many pieces or variables) get fewer.
@@ -274,19 +274,7 @@ def solve(numbers=None, quick=False):
 
 def update(entries, path=DATA):
     """Replace these entries in the file's minimax section; everything else stays as it was."""
-    data = {}
-    if os.path.exists(path):
-        with open(path, encoding="utf-8") as f:
-            data = json.load(f)
-    section = {e["number"]: e for e in data.get("minimax", [])}
-    section.update({e["number"]: e for e in entries})
-    data["minimax"] = [section[i] for i in sorted(section)]
-    data.setdefault("nonsmooth", [])
-    ordered = {"minimax": data["minimax"], "nonsmooth": data["nonsmooth"]}
-    ordered.update({k: v for k, v in data.items() if k not in ordered})
-    with open(path, "w", encoding="utf-8") as f:
-        json.dump(ordered, f, indent=2, allow_nan=False)
-        f.write("\n")
+    _optima_file.update("minimax", entries, path)
 
 
 def _row(e):

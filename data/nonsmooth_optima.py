@@ -14,7 +14,6 @@ the local minimum the standard start leads to, with a ray (13, 14) or a parabola
 which f falls without bound.
 """
 
-import datetime
 import json
 import os
 import sys
@@ -24,10 +23,11 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import kinkbench  # noqa: E402
 import _nonsmooth_lp as lp  # noqa: E402
-from _nonsmooth_pieces import CP_A, CP_C, CP_D, epigraph_form  # noqa: E402
+import _optima_file  # noqa: E402
+from _nonsmooth_pieces import CP_C, CP_D, epigraph_form  # noqa: E402
 from _nonsmooth_search import active_and_kkt, agree, bfgs, direct, epigraph, polish  # noqa: E402
 
-DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "optima.json")
+DATA = _optima_file.DATA
 DATE = "2026-12-08"
 DIVERGED = -1e12  # a run below this has left every local minimum behind
 
@@ -299,19 +299,7 @@ def solve(numbers=None, quick=False):
 
 def update(entries, path=DATA):
     """Replace these entries in the file's nonsmooth section; everything else stays as it was."""
-    data = {}
-    if os.path.exists(path):
-        with open(path, encoding="utf-8") as f:
-            data = json.load(f)
-    section = {e["number"]: e for e in data.get("nonsmooth", [])}
-    section.update({e["number"]: e for e in entries})
-    data["nonsmooth"] = [section[i] for i in sorted(section)]
-    data.setdefault("minimax", [])
-    ordered = {"minimax": data["minimax"], "nonsmooth": data["nonsmooth"]}
-    ordered.update({k: v for k, v in data.items() if k not in ordered})
-    with open(path, "w", encoding="utf-8") as f:
-        json.dump(ordered, f, indent=2, allow_nan=False)
-        f.write("\n")
+    _optima_file.update("nonsmooth", entries, path)
 
 
 def row(e):
