@@ -7,11 +7,14 @@
 
 What counts as one evaluation: the problem evaluated at a new point. Asking for anything
 at the point of the call just before is free, so a value and a gradient at the same point
-count once, in either order. SciPy's BFGS given fun and jac asks for both at each point
-it tries (it caches by point), so its count is the number of points it tried. For a
+count once, in either order. SciPy's BFGS given fun and jac asks for f at every point it
+tries and for the gradient at most of them, never twice for one point (it caches by
+point), so its count is the number of points it tried, its result's nfev. For a
 minimax problem, values(x) and jacobian(x) count the same way, and the log records the
 problem's objective (max f_k, or max |f_k| for the fits) at each point, so minimax runs
-draw in the same pictures as the nonsmooth ones.
+draw in the same pictures as the nonsmooth ones. The log computes what it records on a
+twin of the problem (the same set-up, so the same bits), so that the problem's own
+counters (counts()) show exactly the calls the solver made.
 
 The budget: once `budget` evaluations are made, the next call at a new point raises
 an exception private to this module instead of evaluating. Leaving a `with log:` block
@@ -38,7 +41,7 @@ from typing import Any, Optional, Union
 
 import numpy as np
 
-from ._core import MinimaxProblem, NonsmoothProblem
+from ._core import MinimaxProblem, NonsmoothProblem, minimax, nonsmooth
 
 Problem = Union[MinimaxProblem, NonsmoothProblem]
 
@@ -111,6 +114,8 @@ class RunLog:
         self.message: Optional[str] = None
         self.records: list[dict[str, Any]] = []
         self._last_x: Optional[np.ndarray] = None
+        maker = minimax if self.minimax else nonsmooth
+        self._twin = maker(problem.number, n=problem.n)
         if path is None and directory is not None:
             path = pathlib.Path(directory) / slug(solver) / log_name(problem)
         self.path = pathlib.Path(path) if path is not None else None
@@ -157,12 +162,14 @@ class RunLog:
         """The objective at x as a float: f for nonsmooth problems, max f_k or max |f_k|
         (the problem's form) for minimax ones."""
         point = self._point(x)
-        if self._is_new(point):
+        new = self._is_new(point)
+        if new:
             self._admit()
-            f = self._objective(point)
+        value = self.problem.objective(point)
+        f = float(value[0] if self.minimax else value)
+        if new:
             self._record(point, f)
-            return f
-        return self._objective(point)
+        return f
 
     def grad(self, x) -> np.ndarray:
         """The gradient at x (nonsmooth problems; at a kink, of the piece the tie rules
@@ -257,7 +264,7 @@ class RunLog:
         self.evaluations += 1
 
     def _objective(self, point) -> float:
-        value = self.problem.objective(point)
+        value = self._twin.objective(point)
         return float(value[0] if self.minimax else value)
 
     def _record(self, point: np.ndarray, f: float) -> None:
