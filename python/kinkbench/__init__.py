@@ -7,20 +7,28 @@
 
 Every number comes from the C++ library, bit for bit. The same calls take a batch of
 points of shape (N, n) and return stacked results.
+
+To benchmark a solver: kinkbench.RunLog records one run's evaluations under a budget,
+kinkbench.run_suite runs solvers over a selection of problems, and
+`python3 -m kinkbench.profiles LOGDIR -o OUT` draws data and performance profiles.
 """
 
 from ._core import MinimaxProblem, NonsmoothProblem, minimax, nonsmooth
 from .catalogue import ProblemInfo, problems
 from .files import parse_result, read_result_file, write_point_file
+from .runlog import RunLog
+from .suite import run_suite
 
 __all__ = [
     "MinimaxProblem",
     "NonsmoothProblem",
     "ProblemInfo",
+    "RunLog",
     "minimax",
     "nonsmooth",
     "parse_result",
     "problems",
     "read_result_file",
+    "run_suite",
     "write_point_file",
 ]

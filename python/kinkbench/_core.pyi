@@ -72,6 +72,13 @@ class MinimaxProblem:
         attaining it; NaN terms are passed over. A batch gives (values, ks)."""
     def largest(self, x: _Point) -> Union[tuple[float, int], tuple[_F64, _I64]]:
         """(value, k): the plain max f_k whatever itype is. A batch gives (values, ks)."""
+    def counts(self) -> dict[str, int]:
+        """Calls made since creation or the last reset: "values" (values, objective and
+        largest: every f_k at once), "jacobians", "partial_values", "partial_gradients",
+        "partial_hessians" (single f_k; m of them are one evaluation's worth). A batch
+        of N points counts N; a call that raises counts nothing."""
+    def reset_counts(self) -> dict[str, int]:
+        """Zero the counts and return them as they were; none is lost to another thread."""
 
 class NonsmoothProblem:
     """A nonsmooth problem: one objective f with kinks. Create with
@@ -123,6 +130,12 @@ class NonsmoothProblem:
         """Gradient (of the piece the tie rules choose at a kink): (n,) or (N, n)."""
     def hessian(self, x: _Point, packed: bool = False) -> _F64:
         """Dense (n, n) or packed (n(n+1)/2,); for a batch (N, n, n) or (N, n(n+1)/2)."""
+    def counts(self) -> dict[str, int]:
+        """Calls made since creation or the last reset: "values" (value and objective),
+        "gradients", "hessians". A batch of N points counts N; a call that raises counts
+        nothing."""
+    def reset_counts(self) -> dict[str, int]:
+        """Zero the counts and return them as they were; none is lost to another thread."""
 
 def minimax(number: int, n: Optional[int] = None, capacity: Optional[int] = None) -> MinimaxProblem:
     """Set up minimax problem `number` (1..25); n defaults to its minimum, capacity to m.

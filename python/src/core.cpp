@@ -397,6 +397,39 @@ const char* const kBestStatusDoc =
     "How far best_value is established: \"certified\", \"closed form\", \"best known\" or "
     "\"local\" (the problem is unbounded below; the local minimum the start leads to).";
 
+// Counts as a dict keyed by the C++ field names, so that the two collections' different
+// fields read the same way and a new field needs no new Python type.
+py::dict counts_of(const MinimaxProblem::Counts& c) {
+  py::dict d;
+  d["values"] = c.values;
+  d["jacobians"] = c.jacobians;
+  d["partial_values"] = c.partial_values;
+  d["partial_gradients"] = c.partial_gradients;
+  d["partial_hessians"] = c.partial_hessians;
+  return d;
+}
+py::dict counts_of(const NonsmoothProblem::Counts& c) {
+  py::dict d;
+  d["values"] = c.values;
+  d["gradients"] = c.gradients;
+  d["hessians"] = c.hessians;
+  return d;
+}
+
+const char* const kMinimaxCountsDoc =
+    "The evaluation calls made on this object since it was created or last reset, as a dict "
+    "of ints: \"values\" (values, objective and largest: every f_k at a point at once), "
+    "\"jacobians\", and the single-f_k calls \"partial_values\", \"partial_gradients\" and "
+    "\"partial_hessians\" (m of them make one evaluation's worth). A batch of N points "
+    "counts N; a call that raises counts nothing.";
+const char* const kNonsmoothCountsDoc =
+    "The evaluation calls made on this object since it was created or last reset, as a dict "
+    "of ints: \"values\" (value and objective), \"gradients\", \"hessians\". A batch of N "
+    "points counts N; a call that raises counts nothing.";
+const char* const kResetCountsDoc =
+    "Set the counts to zero and return them as they were (the same dict as counts()); no "
+    "call made meanwhile on another thread is lost.";
+
 }  // namespace
 
 PYBIND11_MODULE(_core, module) {
@@ -467,6 +500,12 @@ PYBIND11_MODULE(_core, module) {
       .def("largest", &Minimax::largest, py::arg("x"),
            "The plain max f_k and the first k attaining it, as (value, k), whatever itype "
            "is. A batch (N, n) gives (values, ks), arrays of shape (N,).")
+      .def(
+          "counts", [](const Minimax& s) { return counts_of(s.problem().counts()); },
+          kMinimaxCountsDoc)
+      .def(
+          "reset_counts", [](const Minimax& s) { return counts_of(s.problem().reset_counts()); },
+          kResetCountsDoc)
       .def("__repr__", [](const Minimax& s) {
         return "kinkbench.minimax(" + std::to_string(s.problem().number()) +
                ", n=" + std::to_string(s.n()) + ")";
@@ -526,6 +565,12 @@ PYBIND11_MODULE(_core, module) {
       .def("hessian", &Nonsmooth::hessian, py::arg("x"), py::arg("packed") = false,
            "Hessian at x: dense symmetric (n, n), or with packed=True the lower triangle by "
            "rows, n(n+1)/2 entries. A batch (N, n) gives (N, n, n) or (N, n(n+1)/2).")
+      .def(
+          "counts", [](const Nonsmooth& s) { return counts_of(s.problem().counts()); },
+          kNonsmoothCountsDoc)
+      .def(
+          "reset_counts", [](const Nonsmooth& s) { return counts_of(s.problem().reset_counts()); },
+          kResetCountsDoc)
       .def("__repr__", [](const Nonsmooth& s) {
         return "kinkbench.nonsmooth(" + std::to_string(s.problem().number()) +
                ", n=" + std::to_string(s.n()) + ")";

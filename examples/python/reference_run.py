@@ -1,0 +1,102 @@
+#!/usr/bin/python3
+"""The reference run: SciPy's BFGS (with the library's gradients), Nelder-Mead and Powell
+on the 25 nonsmooth problems, and SLSQP on the epigraph of the 25 minimax problems (with
+the library's Jacobian), each at the problem's minimum n, under one evaluation budget;
+then the profiles.
+
+usage: reference_run.py [--logdir out/reference-run] [--budget 2000] [--pictures docs/img/profiles]
+
+Logs go to LOGDIR/<solver>/<collection>-NN-nN.jsonl; the pictures to PICTURES-data.png,
+PICTURES-performance.png and their .svg. Add a solver of your own to the same LOGDIR with
+kinkbench.run_suite and draw again with `python3 -m kinkbench.profiles LOGDIR -o OUT`.
+"""
+
+import argparse
+import sys
+import time
+import warnings
+
+import numpy as np
+from scipy.optimize import minimize
+
+import kinkbench
+from kinkbench import profiles
+
+
+def bfgs(log):
+    return minimize(log.fun, log.x0, jac=log.grad, method="BFGS", options={"maxiter": 10**6})
+
+
+def nelder_mead(log):
+    # Its own limits off: the budget decides, and its tolerances stay SciPy's defaults.
+    return minimize(log.fun, log.x0, method="Nelder-Mead", options={"maxfev": 10**9, "maxiter": 10**9})
+
+
+def powell(log):
+    return minimize(log.fun, log.x0, method="Powell", options={"maxfev": 10**9, "maxiter": 10**9})
+
+
+def slsqp_epigraph(log):
+    """min t over (x, t) subject to t >= f_k(x) (and t >= -f_k(x) for the fits): at the
+    solution t is the problem's objective. Each point costs one values and one jacobian
+    call, which the log counts as one evaluation."""
+    problem = log.problem
+    n, m = problem.n, problem.m
+    signs = [1.0] if problem.itype != 0 else [1.0, -1.0]
+
+    def constraints(z):
+        f = log.values(z[:n])
+        return np.concatenate([z[n] - s * f for s in signs])
+
+    def constraints_jacobian(z):
+        jac = log.jacobian(z[:n])
+        return np.vstack([np.hstack([-s * jac, np.ones((m, 1))]) for s in signs])
+
+    z0 = np.append(log.x0, log.f0)
+    return minimize(
+        lambda z: z[n],
+        z0,
+        jac=lambda z: np.eye(1, n + 1, n).ravel(),
+        constraints=[{"type": "ineq", "fun": constraints, "jac": constraints_jacobian}],
+        method="SLSQP",
+        options={"maxiter": 10**6, "ftol": 1e-12},
+    )
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--logdir", default="out/reference-run")
+    parser.add_argument("--budget", type=int, default=2000)
+    parser.add_argument("--pictures", default="docs/img/profiles")
+    args = parser.parse_args(argv[1:])
+    began = time.perf_counter()
+    with warnings.catch_warnings():
+        # Kinks make SciPy warn about line searches and round-off; the logs say how each
+        # run ended.
+        warnings.simplefilter("ignore")
+        runs = kinkbench.run_suite(
+            {"BFGS": bfgs, "Nelder-Mead": nelder_mead, "Powell": powell},
+            "nonsmooth",
+            args.logdir,
+            budget=args.budget,
+        )
+        runs += kinkbench.run_suite(
+            {"SLSQP (epigraph)": slsqp_epigraph}, "minimax", args.logdir, budget=args.budget
+        )
+    seconds = time.perf_counter() - began
+    outcomes = {}
+    for r in runs:
+        outcomes.setdefault(r.solver, {}).setdefault(r.outcome.split(":")[0], 0)
+        outcomes[r.solver][r.outcome.split(":")[0]] += 1
+    print(f"{len(runs)} runs, budget {args.budget}, {seconds:.1f} s; logs in {args.logdir}")
+    for solver, counts in outcomes.items():
+        print(f"  {solver}: " + ", ".join(f"{k} {v}" for k, v in sorted(counts.items())))
+    logs = profiles.read_logs(args.logdir)
+    print(profiles.summary(logs))
+    for path in profiles.draw(logs, args.pictures):
+        print(f"wrote {path}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
