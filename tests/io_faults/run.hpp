@@ -37,6 +37,7 @@ inline RunResult run_with(const std::string& program, const std::filesystem::pat
     if (out > 2) ::close(out);
     if (err > 2) ::close(err);
     if (launch.close_stdin) ::close(0);
+    ::alarm(30);  // a program stuck in a retry loop fails the test instead of hanging it
     for (const auto& [name, value] : launch.environment) {
       ::setenv(name.c_str(), value.c_str(), 1);
     }
