@@ -533,3 +533,123 @@ TEST(CppApi, CountsFromManyThreadsAreExact) {
   EXPECT_EQ(ns_taken.gradients + ns_left.gradients, kCalls);
   EXPECT_EQ(ns_taken.hessians + ns_left.hessians, kCalls);
 }
+
+namespace {
+
+template <class Area>
+std::vector<double> copy_area(const Area& area) {
+  return std::vector<double>(std::begin(area), std::end(area));
+}
+
+std::vector<double> to_vector(std::span<const double> s) { return {s.begin(), s.end()}; }
+
+}  // namespace
+
+// data() is the whole private area: what the set-up writes, and zero everywhere else,
+// whatever other objects or C set-ups came before.
+TEST(CppApi, DataIsTheSetUpsWritesOnAZeroArea) {
+  const auto other_mm = kinkbench::MinimaxProblem::create(25, 11, 65);
+  const auto other_ns = kinkbench::NonsmoothProblem::create(21, 48);
+  ASSERT_TRUE(other_mm && other_ns);
+  for (const auto& info : kinkbench::minimax_problems()) {
+    kbtest::setup_minimax(25, 11);  // leaves data in the process-wide area
+    const auto object = kinkbench::MinimaxProblem::create(info.number, info.min_n, info.m);
+    ASSERT_TRUE(object.has_value());
+    std::memset(empr06, 0, sizeof empr06);
+    kbtest::setup_minimax(info.number, info.min_n, info.m);
+    EXPECT_TRUE(same_bits(to_vector(object->data()), copy_area(empr06))) << info.number;
+  }
+  for (const auto& info : kinkbench::nonsmooth_problems()) {
+    kbtest::setup_nonsmooth(21, 48);
+    const auto object = kinkbench::NonsmoothProblem::create(info.number, info.min_n);
+    ASSERT_TRUE(object.has_value());
+    std::memset(empr19, 0, sizeof empr19);
+    kbtest::setup_nonsmooth(info.number, info.min_n);
+    EXPECT_TRUE(same_bits(to_vector(object->data()), copy_area(empr19))) << info.number;
+  }
+}
+
+// min_n() is the smallest n create accepts; reads_data() says whether the evaluations
+// depend on the data area (checked by spoiling the area under the C routines).
+TEST(CppApi, MinNAndReadsDataDescribeTheProblem) {
+  for (const auto& info : kinkbench::minimax_problems()) {
+    SCOPED_TRACE("minimax problem " + std::to_string(info.number));
+    const auto p = kinkbench::MinimaxProblem::create(info.number, info.min_n, info.m);
+    ASSERT_TRUE(p.has_value());
+    EXPECT_EQ(p->min_n(), info.min_n);
+    EXPECT_FALSE(kinkbench::MinimaxProblem::create(info.number, p->min_n() - 1, info.m));
+    const int n = p->n();
+    const auto evaluations = [&] {
+      std::vector<double> out;
+      for (int k = 1; k <= p->m(); ++k) {
+        out.push_back(kbtest::minimax_value(info.number, n, k, p->start().data()));
+        const auto g = kbtest::minimax_gradient(info.number, n, k, p->start().data());
+        out.insert(out.end(), g.begin(), g.end());
+      }
+      return out;
+    };
+    kbtest::setup_minimax(info.number, n, info.m);
+    const std::vector<double> clean = evaluations();
+    for (double& d : empr06) d = d * 1.25 + 0.375;
+    EXPECT_EQ(!same_bits(evaluations(), clean), p->reads_data());
+  }
+  for (const auto& info : kinkbench::nonsmooth_problems()) {
+    SCOPED_TRACE("nonsmooth problem " + std::to_string(info.number));
+    const auto p = kinkbench::NonsmoothProblem::create(info.number, info.min_n);
+    ASSERT_TRUE(p.has_value());
+    EXPECT_EQ(p->min_n(), info.min_n);
+    EXPECT_FALSE(kinkbench::NonsmoothProblem::create(info.number, p->min_n() - 1));
+    const int n = p->n();
+    const auto evaluations = [&] {
+      std::vector<double> out{kbtest::nonsmooth_value(info.number, n, p->start().data())};
+      const auto g = kbtest::nonsmooth_gradient(info.number, n, p->start().data());
+      out.insert(out.end(), g.begin(), g.end());
+      return out;
+    };
+    kbtest::setup_nonsmooth(info.number, n);
+    const std::vector<double> clean = evaluations();
+    for (double& d : empr19) d = d * 1.25 + 0.375;
+    EXPECT_EQ(!same_bits(evaluations(), clean), p->reads_data());
+  }
+}
+
+// Every evaluation refuses, writing nothing, an x, gradient or Hessian one entry short.
+TEST(CppApi, InputsAndOutputsOneEntryShortAreRefusedUntouched) {
+  const auto untouched = [](const std::vector<double>& v) {
+    return v == std::vector<double>(v.size(), kSentinel);
+  };
+  for (const auto& info : kinkbench::minimax_problems()) {
+    SCOPED_TRACE("minimax problem " + std::to_string(info.number));
+    const auto p = kinkbench::MinimaxProblem::create(info.number, info.min_n, info.m);
+    ASSERT_TRUE(p.has_value());
+    const auto n = static_cast<size_t>(p->n());
+    const std::vector<double> x(p->start().begin(), p->start().end() - 1);
+    std::vector<double> g(n - 1, kSentinel), h(n * (n + 1) / 2 - 1, kSentinel);
+    std::vector<double> full_g(n, kSentinel), full_h(n * (n + 1) / 2, kSentinel);
+    double fk = kSentinel;
+    EXPECT_FALSE(p->value(1, x, fk));
+    EXPECT_FALSE(p->gradient(1, x, full_g));
+    EXPECT_FALSE(p->hessian(1, x, full_h));
+    EXPECT_FALSE(p->gradient(1, p->start(), g));
+    EXPECT_FALSE(p->hessian(1, p->start(), h));
+    EXPECT_EQ(fk, kSentinel);
+    EXPECT_TRUE(untouched(g) && untouched(h) && untouched(full_g) && untouched(full_h));
+  }
+  for (const auto& info : kinkbench::nonsmooth_problems()) {
+    SCOPED_TRACE("nonsmooth problem " + std::to_string(info.number));
+    const auto p = kinkbench::NonsmoothProblem::create(info.number, info.min_n);
+    ASSERT_TRUE(p.has_value());
+    const auto n = static_cast<size_t>(p->n());
+    const std::vector<double> x(p->start().begin(), p->start().end() - 1);
+    std::vector<double> g(n - 1, kSentinel), h(n * (n + 1) / 2 - 1, kSentinel);
+    std::vector<double> full_g(n, kSentinel), full_h(n * (n + 1) / 2, kSentinel);
+    double f = kSentinel;
+    EXPECT_FALSE(p->value(x, f));
+    EXPECT_FALSE(p->gradient(x, full_g));
+    EXPECT_FALSE(p->hessian(x, full_h));
+    EXPECT_FALSE(p->gradient(p->start(), g));
+    EXPECT_FALSE(p->hessian(p->start(), h));
+    EXPECT_EQ(f, kSentinel);
+    EXPECT_TRUE(untouched(g) && untouched(h) && untouched(full_g) && untouched(full_h));
+  }
+}

@@ -317,6 +317,27 @@ TEST(NonsmoothProblem16Choice, FirstOfTiedBlocksAndNaNBlocksPassedOver) {
   setup_nonsmooth(16, 10);
 }
 
+// At an all-NaN point every f_k is NaN, so no block rises above the running value's
+// start and block 1 stands: its Hessian, which does not depend on x, is what comes back.
+TEST(NonsmoothProblem16Choice, AllNaNPointFallsBackToBlockOne) {
+  setup_nonsmooth(16, 10);
+  const Vec x(10, NAN);
+  for (int k = 1; k <= 5; ++k) ASSERT_TRUE(std::isnan(block_value16(x, k)));
+  EXPECT_TRUE(std::isnan(nonsmooth_value(16, 10, x.data())));
+  const Vec h = nonsmooth_hessian(16, 10, x.data());
+  bool differs_from_block2 = false;
+  for (int i = 1; i <= 10; ++i) {
+    for (int j = 1; j <= i; ++j) {
+      const double block1 = 2 * empr19[10 * (i - 1) + (j - 1)];
+      EXPECT_EQ(packed_at(h, i, j), block1) << i << ", " << j;
+      differs_from_block2 =
+          differs_from_block2 || block1 != 2 * empr19[110 + 10 * (i - 1) + (j - 1)];
+    }
+  }
+  ASSERT_TRUE(differs_from_block2);  // otherwise the check could not tell the blocks apart
+  for (const double gi : nonsmooth_gradient(16, 10, x.data())) EXPECT_TRUE(std::isnan(gi));
+}
+
 // Below a problem's dimension x holds fewer components than the formulas read: the
 // routines write nothing rather than read past it (the sanitizer run checks the reads).
 TEST(NonsmoothCubicAndFitStarts, TooFewVariablesLeaveTheOutputsCleared) {
