@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <latch>
+#include <limits>
 #include <span>
 #include <string>
 #include <thread>
@@ -272,6 +273,32 @@ TEST(CppApi, EveryProblemCarriesItsBestKnownOptimum) {
   const auto p21 = kinkbench::NonsmoothProblem::create(21, 48);
   EXPECT_EQ(p21->best_known()->value, -638565.0);
   EXPECT_STREQ(p21->best_known()->status, "certified");
+}
+
+// Odd input is refused, never a crash: an n no object could hold, and an objective at a
+// point shorter than n.
+TEST(CppApi, AbsurdInputIsRefusedNotFollowed) {
+  for (int n : {kinkbench::kLargestDimension + 1, std::numeric_limits<int>::max()}) {
+    const auto mm = kinkbench::MinimaxProblem::create(5, n, 4);
+    ASSERT_FALSE(mm.has_value());
+    EXPECT_EQ(mm.error().code, kinkbench::SetupErrorCode::dimension_too_large);
+    EXPECT_NE(mm.error().message.find("minimax problem 5: n = "), std::string::npos);
+    const auto ns = kinkbench::NonsmoothProblem::create(1, n);
+    ASSERT_FALSE(ns.has_value());
+    EXPECT_EQ(ns.error().code, kinkbench::SetupErrorCode::dimension_too_large);
+  }
+  EXPECT_TRUE(kinkbench::NonsmoothProblem::create(1, kinkbench::kLargestDimension).has_value());
+
+  const auto p8 = kinkbench::MinimaxProblem::create(8, 3, 15);  // a fit: max |f_k|
+  const auto p1 = kinkbench::MinimaxProblem::create(1, 2, 3);
+  const std::vector<double> short_x = {1, 1};
+  for (const auto* p : {&*p8, &*p1}) {
+    const auto refused = p->objective(std::span<const double>(short_x).first(p->n() - 1));
+    EXPECT_TRUE(std::isnan(refused.value));
+    EXPECT_EQ(refused.k, 0);
+    EXPECT_EQ(p->largest(std::span<const double>(short_x).first(p->n() - 1)).k, 0);
+    EXPECT_EQ(p->counts().values, 0);
+  }
 }
 
 TEST(CppApi, ObjectsKeepTheirDataWhateverElseIsSetUp) {

@@ -69,11 +69,11 @@ class KINKBENCH_API MinimaxProblem {
 
   struct Objective {
     double value;  // the maximum; NaN terms are passed over
-    int k;         // the first k that attains it (1 when every term is NaN)
+    int k;         // the first k that attains it (1 when every term is NaN); 0: refused
   };
   // The objective an optimiser minimises: max f_k for itype -1, and max |f_k| for the data
   // fits (itype 0), whose plain maximum is unbounded below. form() names which.
-  // Precondition for both: x has at least n entries.
+  // Both refuse an x with fewer than n entries: {NaN, 0}, not counted.
   Objective objective(std::span<const double> x) const;
   // The plain max f_k, whatever itype is.
   Objective largest(std::span<const double> x) const;

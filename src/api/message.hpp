@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "kinkbench/detail/expected.hpp"
+
 namespace kinkbench::detail {
 
 template <class... Args>
@@ -12,6 +14,12 @@ std::string message(const char* format, Args... args) {
   char text[160];
   std::snprintf(text, sizeof text, format, args...);
   return text;
+}
+
+inline SetupError too_large(const char* collection, int number, int n) {
+  return SetupError{SetupErrorCode::dimension_too_large,
+                    message("%s problem %d: n = %d is above the largest n an object holds, %d",
+                            collection, number, n, kLargestDimension)};
 }
 
 }  // namespace kinkbench::detail

@@ -51,6 +51,7 @@ Expected<MinimaxProblem> MinimaxProblem::create(int number, int n, int capacity)
                                       "%d is too small",
                                       effective, p.m, capacity)};
   }
+  if (n > kLargestDimension) return detail::too_large("minimax", effective, n);
   MinimaxProblem problem;
   problem.number_ = effective;
   problem.n_ = n;
@@ -131,6 +132,7 @@ MinimaxProblem::Objective scan_max(int m, Term term) {
 }  // namespace
 
 MinimaxProblem::Objective MinimaxProblem::largest(std::span<const double> x) const {
+  if (!fits(x, n_)) return {NAN, 0};
   tallies_.values.add();
   return scan_max(m_, [&](int k) {
     double fk = NAN;
@@ -140,7 +142,8 @@ MinimaxProblem::Objective MinimaxProblem::largest(std::span<const double> x) con
 }
 
 MinimaxProblem::Objective MinimaxProblem::objective(std::span<const double> x) const {
-  if (itype_ != 0) return largest(x);  // which counts the evaluation
+  if (itype_ != 0) return largest(x);  // which checks x and counts the evaluation
+  if (!fits(x, n_)) return {NAN, 0};
   tallies_.values.add();
   return scan_max(m_, [&](int k) {
     double fk = NAN;

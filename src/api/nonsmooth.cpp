@@ -49,6 +49,7 @@ Expected<NonsmoothProblem> NonsmoothProblem::create(int number, int n) {
                       detail::message("nonsmooth problem %d is defined for n = %d only, got %d",
                                       effective, p.max_n, n)};
   }
+  if (n > kLargestDimension) return detail::too_large("nonsmooth", effective, n);
   NonsmoothProblem problem;
   problem.number_ = effective;
   problem.n_ = n;

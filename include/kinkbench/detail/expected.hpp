@@ -13,6 +13,11 @@ enum class SetupErrorCode {
   capacity_too_small,   // minimax: capacity below the number of partial functions
 };
 
+// The largest n an object is created for: each holds n doubles of its own, and no problem
+// here means anything at sizes beyond this, so a larger n is refused as dimension_too_large
+// instead of paging in gigabytes or failing to allocate.
+inline constexpr int kLargestDimension = 1 << 24;
+
 struct SetupError {
   SetupErrorCode code;
   std::string message;  // one line, for people
