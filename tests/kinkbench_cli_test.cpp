@@ -308,6 +308,12 @@ TEST(KinkbenchCommand, BadArgumentsGiveOneLineAndStatusTwo) {
       {"eval minimax 1 --gradient=yes", "option '--gradient' takes no value"},
       {"eval nonsmooth 16 --n 11", "defined for n = 10 only"},
       {"check minimax 0", "unknown problem '0'"},
+      {"eval minimax 1 --stream --x 1,2", "--stream reads the points from standard input"},
+      {"eval minimax 1 --stream --hessian", "--stream does not give the Hessian"},
+      {"eval minimax 1 --stream --all", "--stream does not take --all"},
+      {"eval minimax 1 --stream --k 0", "--k must be 1..3, got '0'"},
+      {"eval nonsmooth 1 --stream --k 1", "--k applies to the minimax collection"},
+      {"eval nonsmooth 21 --stream --n 47", "nonsmooth problem 21"},
   });
 }
 
@@ -451,7 +457,8 @@ TEST(KinkbenchCommand, HelpIsAvailableForEveryCommand) {
   EXPECT_EQ(run_kinkbench("help eval").out, run_kinkbench("eval --help").out);
   // The accepted number forms, and the spellings of non-finite values, are documented.
   const std::string eval = run_kinkbench("eval --help").out;
-  for (const char* form : {"1.0D+00", "inf, -inf", "\"inf\", \"-inf\" and \"nan\""}) {
+  for (const char* form :
+       {"1.0D+00", "inf, -inf", "\"inf\", \"-inf\" and \"nan\"", "'error line L: ...'"}) {
     EXPECT_NE(eval.find(form), std::string::npos) << form << " in\n" << eval;
   }
 }
