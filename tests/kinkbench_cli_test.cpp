@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <kinkbench/minimax.hpp>
+#include <kinkbench/nonsmooth.hpp>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,7 +31,7 @@ std::string slurp(const std::string& path) {
   return s.str();
 }
 
-CommandRun kinkbench(const std::string& args) {
+CommandRun run_kinkbench(const std::string& args) {
   // ctest runs tests in parallel processes: name the files after this one.
   const std::string stem = testing::TempDir() + "kb_cli_" + std::to_string(getpid());
   const std::string out = stem + ".out";
@@ -72,7 +75,7 @@ struct UsageCase {
 
 void expect_usage_errors(std::initializer_list<UsageCase> cases) {
   for (const auto& c : cases) {
-    const CommandRun r = kinkbench(c.args);
+    const CommandRun r = run_kinkbench(c.args);
     EXPECT_EQ(r.status, 2) << c.args;
     EXPECT_EQ(lines(r.err), 1) << c.args << ": " << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
@@ -83,36 +86,108 @@ void expect_usage_errors(std::initializer_list<UsageCase> cases) {
 }  // namespace
 
 TEST(KinkbenchCommand, ListShowsEveryProblemOfBothCollections) {
-  const CommandRun r = kinkbench("list");
+  const CommandRun r = run_kinkbench("list");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(r.err.empty());
-  // Two headings, two column lines, one blank line and 25 rows per collection.
-  EXPECT_EQ(lines(r.out), 2 + 2 + 1 + 50);
+  // Two headings, two column lines, one blank line, 25 rows per collection, and under
+  // the nonsmooth table one footnote per kind of marked f* (one kind today).
+  EXPECT_EQ(lines(r.out), 2 + 2 + 1 + 50 + 1);
   EXPECT_NE(r.out.find("minimax collection"), std::string::npos);
   EXPECT_NE(r.out.find("nonsmooth collection"), std::string::npos);
-  EXPECT_EQ(lines(kinkbench("list nonsmooth").out), 2 + 25);
+  EXPECT_EQ(lines(run_kinkbench("list nonsmooth").out), 2 + 25 + 1);
+  EXPECT_EQ(lines(run_kinkbench("list minimax").out), 2 + 25);
+}
+
+std::vector<std::string> words_of(const std::string& line) {
+  std::vector<std::string> out;
+  std::istringstream in(line);
+  for (std::string word; in >> word;) out.push_back(word);
+  return out;
+}
+
+// The words of the table row of problem `number`, from the line after `heading`.
+std::vector<std::string> table_row(const std::string& text, const std::string& heading,
+                                   int number) {
+  std::istringstream in(text.substr(text.find(heading)));
+  for (std::string line; std::getline(in, line);) {
+    const auto words = words_of(line);
+    if (!words.empty() && words[0] == std::to_string(number)) return words;
+  }
+  return {};
+}
+
+TEST(KinkbenchCommand, ListShowsTheOptimumTheGapAndTheDimensionsHonestly) {
+  const CommandRun r = run_kinkbench("list");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const struct {
+    const char* heading;
+    int number;
+    std::vector<std::string> start;  // the row's first words
+    const char* summary_start;
+  } rows[] = {
+      // prob n m form stepmax f-at-start k f* gap summary
+      {"minimax collection",
+       1,
+       {"1", "2+", "3", "max", "f_k", "1000", "20", "1", "1.95222449", "18.0478"},
+       "three smooth"},
+      {"minimax collection", 7, {"7", "3+", "21", "max", "|f_k|", "1000"}, "damped sine"},
+      // prob n fmin stepmax f-at-start f* gap summary
+      {"nonsmooth collection",
+       21,
+       {"21", "48", "-1e+60", "1000", "-464816", "-638565", "173749"},
+       "piecewise linear"},
+      {"nonsmooth collection", 16, {"16", "10", "-1e+60"}, "maximum of five"},
+      {"nonsmooth collection", 11, {"11", "4+", "-1e+60", "1000", "0", "-44", "44"}, "quadratic"},
+  };
+  for (const auto& row : rows) {
+    const auto words = table_row(r.out, row.heading, row.number);
+    ASSERT_GE(words.size(), row.start.size()) << row.heading << " " << row.number;
+    EXPECT_EQ(std::vector<std::string>(words.begin(), words.begin() + row.start.size()), row.start)
+        << row.heading << " " << row.number;
+    EXPECT_NE(r.out.find(row.summary_start), std::string::npos) << row.summary_start;
+  }
+  // f* is marked where it is the local minimum of a problem unbounded below.
+  for (const auto& info : kinkbench::nonsmooth_problems()) {
+    const auto p = kinkbench::NonsmoothProblem::create(info.number, info.min_n);
+    const auto words = table_row(r.out, "nonsmooth collection", info.number);
+    ASSERT_GT(words.size(), 5u) << info.number;
+    EXPECT_EQ(words[5].ends_with('*'), p->best_known()->unbounded_below)
+        << info.number << ": " << words[5];
+  }
+  // The columns are headed by what they hold.
+  EXPECT_EQ(words_of(line_after(r.out, "(itype 0)\n")),
+            (std::vector<std::string>{"prob", "n", "m", "form", "stepmax", "f", "at", "start", "k",
+                                      "best", "known", "f*", "gap", "summary"}));
+  EXPECT_EQ(words_of(line_after(r.out, "one objective f per problem\n")),
+            (std::vector<std::string>{"prob", "n", "fmin", "stepmax", "f", "at", "start", "best",
+                                      "known", "f*", "gap", "summary"}));
+  EXPECT_NE(r.out.find("\n* f* is a local minimum; the problem is unbounded below\n"),
+            std::string::npos)
+      << r.out;
+  // Nothing marked, nothing to explain.
+  EXPECT_EQ(run_kinkbench("list minimax").out.find("local minimum"), std::string::npos);
 }
 
 TEST(KinkbenchCommand, EvalPrintsValueGradientAndHessian) {
-  const CommandRun r = kinkbench("eval minimax 1 --gradient --hessian");
+  const CommandRun r = run_kinkbench("eval minimax 1 --gradient --hessian");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("max f_k  = 20 (attained first at k = 1)"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("gradient = 4 32"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("hessian  = 2 0 48"), std::string::npos) << r.out;
 
-  const CommandRun k3 = kinkbench("eval minimax 1 --k 3 --x 1,1");
+  const CommandRun k3 = run_kinkbench("eval minimax 1 --k 3 --x 1,1");
   ASSERT_EQ(k3.status, 0) << k3.err;
   EXPECT_NE(k3.out.find("f_3      = 2\n"), std::string::npos) << k3.out;
 
   // Nothing asked for, nothing printed.
-  const CommandRun bare = kinkbench("eval nonsmooth 11");
+  const CommandRun bare = run_kinkbench("eval nonsmooth 11");
   ASSERT_EQ(bare.status, 0) << bare.err;
   EXPECT_EQ(bare.out.find("gradient"), std::string::npos) << bare.out;
   EXPECT_EQ(bare.out.find("hessian"), std::string::npos) << bare.out;
 }
 
 TEST(KinkbenchCommand, JsonIsOneObjectWithTheNumbers) {
-  const CommandRun r = kinkbench("eval nonsmooth 11 --x 0,1,2,-1 --gradient --json");
+  const CommandRun r = run_kinkbench("eval nonsmooth 11 --x 0,1,2,-1 --gradient --json");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "{\"collection\":\"nonsmooth\",\"problem\":11,\"n\":4,\"x\":[0.0,1.0,2.0,-1.0],"
@@ -122,34 +197,34 @@ TEST(KinkbenchCommand, JsonIsOneObjectWithTheNumbers) {
 TEST(KinkbenchCommand, JsonTellsTheNonFiniteNumbersApart) {
   // At x = (-inf, 2) minimax problem 1 has f_1 = +inf and df_1/dx_1 = -inf; at
   // (nan, 1) everything is NaN.
-  const CommandRun inf = kinkbench("eval minimax 1 --x=-inf,2 --k 1 --gradient --json");
+  const CommandRun inf = run_kinkbench("eval minimax 1 --x=-inf,2 --k 1 --gradient --json");
   ASSERT_EQ(inf.status, 0) << inf.err;
   EXPECT_EQ(inf.out,
             "{\"collection\":\"minimax\",\"problem\":1,\"n\":2,\"x\":[\"-inf\",2.0],"
             "\"form\":\"max f_k\",\"k\":1,"
             "\"objective\":false,\"value\":\"inf\",\"gradient\":[\"-inf\",32.0]}\n");
-  const CommandRun nan = kinkbench("eval minimax 1 --x nan,1 --k 1 --json");
+  const CommandRun nan = run_kinkbench("eval minimax 1 --x nan,1 --k 1 --json");
   ASSERT_EQ(nan.status, 0) << nan.err;
   EXPECT_NE(nan.out.find("\"x\":[\"nan\",1.0]"), std::string::npos) << nan.out;
   EXPECT_NE(nan.out.find("\"value\":\"nan\""), std::string::npos) << nan.out;
 }
 
 TEST(KinkbenchCommand, JsonAndTextKeepEveryBitOfTheNumbers) {
-  const CommandRun json = kinkbench("eval minimax 1 --x 0.1,0.30000000000000004 --json");
+  const CommandRun json = run_kinkbench("eval minimax 1 --x 0.1,0.30000000000000004 --json");
   ASSERT_EQ(json.status, 0) << json.err;
   EXPECT_NE(json.out.find("\"x\":[0.1,0.30000000000000004]"), std::string::npos) << json.out;
 
   // What the text output prints reads back to the same point, non-finite values included.
-  const CommandRun first = kinkbench("eval minimax 2 --x 0.1,-1e-310 --gradient");
+  const CommandRun first = run_kinkbench("eval minimax 2 --x 0.1,-1e-310 --gradient");
   ASSERT_EQ(first.status, 0) << first.err;
   const std::string x = line_after(first.out, "x        = ");
   EXPECT_EQ(x, "0.10000000000000001 -9.9999999999999694e-311");
   std::string commas = x;
   for (char& c : commas) c = c == ' ' ? ',' : c;
-  const CommandRun again = kinkbench("eval minimax 2 --x=" + commas + " --gradient");
+  const CommandRun again = run_kinkbench("eval minimax 2 --x=" + commas + " --gradient");
   EXPECT_EQ(again.out, first.out);
 
-  const CommandRun odd = kinkbench("eval minimax 1 --x=-inf,nan");
+  const CommandRun odd = run_kinkbench("eval minimax 1 --x=-inf,nan");
   ASSERT_EQ(odd.status, 0) << odd.err;
   EXPECT_EQ(line_after(odd.out, "x        = "), "-inf nan");
 }
@@ -165,7 +240,7 @@ TEST(KinkbenchCommand, PointTakesTheBlackBoxNumberFormsAndNonFiniteWords) {
       {"+inf,NaN", "inf nan"}, {"1e999,-1e-999", "inf -0"},
   };
   for (const auto& c : cases) {
-    const CommandRun r = kinkbench(std::string("eval minimax 1 --x ") + c.x);
+    const CommandRun r = run_kinkbench(std::string("eval minimax 1 --x ") + c.x);
     ASSERT_EQ(r.status, 0) << c.x << ": " << r.err;
     EXPECT_EQ(line_after(r.out, "x        = "), c.printed) << c.x;
   }
@@ -182,7 +257,7 @@ TEST(KinkbenchCommand, AllPrintsEachPartialFunctionAndItsGradientAsARow) {
   // Row k of --all must be what --k k --gradient prints, digit for digit; n differs from
   // m, and from the problem's minimum in the last case.
   for (const char* args : {"1", "7 --x 0.5,-1,2", "4 --n 5"}) {
-    const CommandRun all = kinkbench(std::string("eval minimax ") + args + " --all");
+    const CommandRun all = run_kinkbench(std::string("eval minimax ") + args + " --all");
     ASSERT_EQ(all.status, 0) << args << ": " << all.err;
     const std::vector<std::string> out = split_lines(all.out);
     size_t at = 0;
@@ -192,8 +267,8 @@ TEST(KinkbenchCommand, AllPrintsEachPartialFunctionAndItsGradientAsARow) {
     int k = 0;
     for (std::string fk; values >> fk;) {
       ++k;
-      const CommandRun one =
-          kinkbench(std::string("eval minimax ") + args + " --gradient --k " + std::to_string(k));
+      const CommandRun one = run_kinkbench(std::string("eval minimax ") + args +
+                                           " --gradient --k " + std::to_string(k));
       ASSERT_EQ(one.status, 0) << args << " k " << k;
       const std::string fk_line = line_after(one.out, "\nf_");
       EXPECT_EQ(fk, fk_line.substr(fk_line.find("= ") + 2)) << args << " k " << k;
@@ -204,7 +279,7 @@ TEST(KinkbenchCommand, AllPrintsEachPartialFunctionAndItsGradientAsARow) {
     EXPECT_EQ(at + static_cast<size_t>(k) + 1, out.size()) << all.out;  // m rows, no more
     EXPECT_GE(k, 3) << all.out;
   }
-  const CommandRun json = kinkbench("eval minimax 1 --all --json");
+  const CommandRun json = run_kinkbench("eval minimax 1 --all --json");
   ASSERT_EQ(json.status, 0) << json.err;
   EXPECT_EQ(json.out,
             "{\"collection\":\"minimax\",\"problem\":1,\"n\":2,\"x\":[2.0,2.0],\"form\":"
@@ -232,6 +307,12 @@ TEST(KinkbenchCommand, BadArgumentsGiveOneLineAndStatusTwo) {
       {"eval minimax 1 --gradient=yes", "option '--gradient' takes no value"},
       {"eval nonsmooth 16 --n 11", "defined for n = 10 only"},
       {"check minimax 0", "unknown problem '0'"},
+      {"eval minimax 1 --stream --x 1,2", "--stream reads the points from standard input"},
+      {"eval minimax 1 --stream --hessian", "--stream does not give the Hessian"},
+      {"eval minimax 1 --stream --all", "--stream does not take --all"},
+      {"eval minimax 1 --stream --k 0", "--k must be 1..3, got '0'"},
+      {"eval nonsmooth 1 --stream --k 1", "--k applies to the minimax collection"},
+      {"eval nonsmooth 21 --stream --n 47", "nonsmooth problem 21"},
   });
 }
 
@@ -292,7 +373,7 @@ TEST(KinkbenchCommand, PointWithSomethingElseThanNumbersIsRejected) {
 }
 
 TEST(KinkbenchCommand, ListAndCheckSpeakJson) {
-  const CommandRun list = kinkbench("list --json");
+  const CommandRun list = run_kinkbench("list --json");
   ASSERT_EQ(list.status, 0) << list.err;
   EXPECT_EQ(lines(list.out), 1);
   EXPECT_TRUE(list.out.starts_with("{\"minimax\":[{\"problem\":1,\"min_n\":2,\"m\":3,"))
@@ -301,9 +382,9 @@ TEST(KinkbenchCommand, ListAndCheckSpeakJson) {
   EXPECT_EQ(occurrences(list.out, "{\"problem\":"), 50);
   EXPECT_NE(list.out.find("{\"problem\":16,\"min_n\":10,\"max_n\":10,"), std::string::npos);
   EXPECT_NE(list.out.find("{\"problem\":11,\"min_n\":4,\"max_n\":null,"), std::string::npos);
-  EXPECT_EQ(occurrences(kinkbench("list nonsmooth --json").out, "{\"problem\":"), 25);
+  EXPECT_EQ(occurrences(run_kinkbench("list nonsmooth --json").out, "{\"problem\":"), 25);
 
-  const CommandRun check = kinkbench("check nonsmooth 21 --json");
+  const CommandRun check = run_kinkbench("check nonsmooth 21 --json");
   ASSERT_EQ(check.status, 0) << check.err;
   EXPECT_EQ(lines(check.out), 1);
   EXPECT_TRUE(check.out.starts_with("{\"problems\":[{\"collection\":\"nonsmooth\",\"problem\":21,"))
@@ -311,30 +392,78 @@ TEST(KinkbenchCommand, ListAndCheckSpeakJson) {
   EXPECT_TRUE(check.out.ends_with("\"ok\":true}],\"ok\":true}\n")) << check.out;
 }
 
+// Every problem's stored optimum, as the C++ API holds it, with the gap measured in the
+// problem's objective form.
+TEST(KinkbenchCommand, ListJsonCarriesEveryBestKnownOptimum) {
+  const CommandRun r = run_kinkbench("list --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto out = nlohmann::json::parse(r.out);
+  ASSERT_EQ(out.at("minimax").size(), 25u);
+  ASSERT_EQ(out.at("nonsmooth").size(), 25u);
+  const auto check = [](const nlohmann::json& row, const kinkbench::BestKnown* best,
+                        double start_value, const std::string& form) {
+    const std::string where = row.dump().substr(0, 40);
+    ASSERT_NE(best, nullptr) << where;
+    ASSERT_TRUE(row.at("best_value").is_number()) << where;
+    EXPECT_EQ(row.at("best_value").get<double>(), best->value) << where;
+    EXPECT_EQ(row.at("best_point").get<std::vector<double>>(),
+              std::vector<double>(best->point.begin(), best->point.end()))
+        << where;
+    EXPECT_EQ(row.at("best_point").size(), row.at("min_n").get<size_t>()) << where;
+    EXPECT_EQ(row.at("best_status").get<std::string>(), best->status) << where;
+    EXPECT_EQ(row.at("unbounded_below").get<bool>(), best->unbounded_below) << where;
+    EXPECT_EQ(row.at("value_at_start").get<double>(), start_value) << where;
+    EXPECT_EQ(row.at("gap_at_start").get<double>(), start_value - best->value) << where;
+    EXPECT_EQ(row.at("form").get<std::string>(), form) << where;
+  };
+  for (const auto& row : out.at("minimax")) {
+    const auto p = kinkbench::MinimaxProblem::create(row.at("problem").get<int>(),
+                                                     row.at("min_n").get<int>(), 65);
+    ASSERT_TRUE(p);
+    check(row, p->best_known(), p->objective(p->start()).value, p->form());
+  }
+  for (const auto& row : out.at("nonsmooth")) {
+    const auto p = kinkbench::NonsmoothProblem::create(row.at("problem").get<int>(),
+                                                       row.at("min_n").get<int>());
+    ASSERT_TRUE(p);
+    double f = 0;
+    p->value(p->start(), f);
+    check(row, p->best_known(), f, "f");
+  }
+  const auto& tsp = out.at("nonsmooth").at(20);
+  EXPECT_EQ(tsp.at("value_at_start"), -464816.0);
+  EXPECT_EQ(tsp.at("best_value"), -638565.0);
+  EXPECT_EQ(tsp.at("gap_at_start"), 173749.0);
+  EXPECT_EQ(tsp.at("best_status"), "certified");
+  EXPECT_EQ(out.at("nonsmooth").at(12).at("best_status"), "local");
+  EXPECT_EQ(out.at("nonsmooth").at(12).at("unbounded_below"), true);
+}
+
 TEST(KinkbenchCommand, CheckPassesForEveryProblemOfBothCollections) {
-  const CommandRun r = kinkbench("check");
+  const CommandRun r = run_kinkbench("check");
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(occurrences(r.out, " ok\n"), 50) << r.out;
-  EXPECT_EQ(lines(kinkbench("check nonsmooth 21").out), 3);
+  EXPECT_EQ(lines(run_kinkbench("check nonsmooth 21").out), 3);
 }
 
 TEST(KinkbenchCommand, HelpIsAvailableForEveryCommand) {
   for (const char* args : {"--help", "help", "list --help", "eval --help", "check --help"}) {
-    const CommandRun r = kinkbench(args);
+    const CommandRun r = run_kinkbench(args);
     EXPECT_EQ(r.status, 0) << args;
     EXPECT_TRUE(r.out.starts_with("usage: kinkbench")) << args << ": " << r.out;
     EXPECT_TRUE(r.err.empty()) << args;
   }
-  EXPECT_EQ(kinkbench("help eval").out, kinkbench("eval --help").out);
+  EXPECT_EQ(run_kinkbench("help eval").out, run_kinkbench("eval --help").out);
   // The accepted number forms, and the spellings of non-finite values, are documented.
-  const std::string eval = kinkbench("eval --help").out;
-  for (const char* form : {"1.0D+00", "inf, -inf", "\"inf\", \"-inf\" and \"nan\""}) {
+  const std::string eval = run_kinkbench("eval --help").out;
+  for (const char* form :
+       {"1.0D+00", "inf, -inf", "\"inf\", \"-inf\" and \"nan\"", "'error line L: ...'"}) {
     EXPECT_NE(eval.find(form), std::string::npos) << form << " in\n" << eval;
   }
 }
 
 TEST(KinkbenchCommand, VersionIsTheProjectVersion) {
-  const CommandRun r = kinkbench("--version");
+  const CommandRun r = run_kinkbench("--version");
   EXPECT_EQ(r.status, 0);
   ASSERT_TRUE(r.out.starts_with("kinkbench ") && r.out.ends_with("\n")) << r.out;
   // MAJOR.MINOR.PATCH

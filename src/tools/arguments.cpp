@@ -95,6 +95,14 @@ Parsed<int> index_option(std::string_view text, int m) {
   return {static_cast<int>(k), {}};
 }
 
+bool number_word(std::string_view text, double& out) {
+  if (const auto special = non_finite(text)) {
+    out = *special;
+    return true;
+  }
+  return blackbox::parse_value(text.data(), text.size(), &out);
+}
+
 Parsed<std::vector<double>> point_option(std::string_view text) {
   Parsed<std::vector<double>> result;
   for (size_t start = 0;;) {
@@ -107,9 +115,7 @@ Parsed<std::vector<double>> point_option(std::string_view text) {
           "--x needs comma-separated numbers, " + position + " is empty in " + quoted(text);
       return result;
     }
-    if (const auto special = non_finite(item)) {
-      v = *special;
-    } else if (!blackbox::parse_value(item.data(), item.size(), &v)) {
+    if (!number_word(item, v)) {
       result.error = "--x needs comma-separated numbers, got " + quoted(item) + " as " + position;
       return result;
     }

@@ -28,6 +28,9 @@ Parsed<int> problem_argument(std::string_view text);     // 1..25
 Parsed<int> dimension_option(std::string_view text);     // --n: 1..kMaxN
 Parsed<int> index_option(std::string_view text, int m);  // --k: 1..m
 
+// One number as --x takes it (see below); false, leaving out alone, for anything else.
+bool number_word(std::string_view text, double& out);
+
 // --x: comma-separated numbers, blanks around each allowed. A number is what the black
 // boxes' point-file reader takes, or inf, +inf, -inf, nan in any case: the command
 // writes non-finite results with those spellings, and its output must read back.

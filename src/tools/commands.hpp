@@ -32,6 +32,7 @@ struct EvalArgs {
   bool hessian = false;
   bool all = false;
   bool json = false;
+  bool stream = false;
 };
 int run_eval(const EvalArgs& args);
 

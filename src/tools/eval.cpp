@@ -9,6 +9,7 @@
 #include "tools/arguments.hpp"
 #include "tools/commands.hpp"
 #include "tools/format.hpp"
+#include "tools/stream.hpp"
 
 namespace kinkbench::tools {
 namespace {
@@ -99,6 +100,31 @@ std::string take_point(const Request& r, std::span<const double> start, int min_
   return {};
 }
 
+// Answers points from standard input until it ends.
+int run_stream(const EvalArgs& args, const Request& r) {
+  if (args.x) return usage_error("eval", "--stream reads the points from standard input, not --x");
+  if (r.hessian) return usage_error("eval", "--stream does not give the Hessian");
+  if (r.all) return usage_error("eval", "--stream does not take --all");
+  StreamSetup setup;
+  setup.collection = r.collection;
+  setup.problem = r.problem;
+  setup.n = r.n;
+  setup.gradient = r.gradient;
+  setup.json = args.json;
+  if (args.k) {
+    const auto k = index_option(*args.k, minimax_problems()[static_cast<size_t>(r.problem - 1)].m);
+    if (!k.ok()) return usage_error("eval", k.error);
+    setup.k = k.value;
+  }
+  PointStream stream(setup);
+  if (!stream.error().empty()) return usage_error("eval", stream.error());
+  if (const auto failure = stream.serve(stdin, stdout); !failure.empty()) {
+    std::fprintf(stderr, "kinkbench: %s\n", failure.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int run_eval(const EvalArgs& args) {
@@ -130,6 +156,7 @@ int run_eval(const EvalArgs& args) {
     if (!n.ok()) return usage_error("eval", n.error);
     r.n = n.value;
   }
+  if (args.stream) return run_stream(args, r);
   if (args.x) {
     auto x = point_option(*args.x);
     if (!x.ok()) return usage_error("eval", x.error);

@@ -36,6 +36,16 @@ const char* const kNumbersNote =
     "with these spellings (in JSON as the strings \"inf\", \"-inf\" and \"nan\"), so\n"
     "any printed point can be given back.\n";
 
+const char* const kStreamNote =
+    "With --stream, eval reads points from standard input, one per line, the numbers\n"
+    "separated by blanks or commas, and answers each line with one line, flushed at\n"
+    "once, until the input ends (status 0). An answer is the value, for the minimax\n"
+    "collection followed by k, then with --gradient the gradient of that value (for\n"
+    "max |f_k|, that of |f_k|), all in 17 significant digits; with --json one object\n"
+    "per line: {\"line\":L,\"value\":V,\"k\":K,\"gradient\":[...]}. A line that is not n\n"
+    "numbers, a blank one included, is answered with 'error line L: ...' (with --json\n"
+    "{\"line\":L,\"error\":\"...\"}) and the stream goes on; L counts input lines from 1.\n";
+
 // CLI11's layout under a usage line and a paragraph of our own; the description stays
 // the one-line summary that the command list shows.
 class Formatter : public CLI::Formatter {
@@ -118,7 +128,8 @@ void build(Command& c) {
 
   CLI::App* eval =
       add_command(c, "eval", "evaluate a problem at its start or a given point",
-                  "kinkbench eval minimax|nonsmooth PROBLEM [options]",
+                  "kinkbench eval minimax|nonsmooth PROBLEM [options]\n"
+                  "       kinkbench eval minimax|nonsmooth PROBLEM --stream [options]",
                   "Evaluates problem PROBLEM (1..25) of a collection at its starting point or at\n"
                   "--x; for the minimax collection the objective (max f_k, or max |f_k| for the\n"
                   "data fits) unless --k chooses an f_k.");
@@ -133,8 +144,10 @@ void build(Command& c) {
   add_flag(eval, "--hessian", c.eval.hessian,
            "also print the packed Hessian (lower triangle by rows)");
   add_flag(eval, "--all", c.eval.all, "minimax: also print every f_k and the Jacobian, by rows");
-  add_flag(eval, "--json", c.eval.json, "print one JSON object");
-  eval->footer(kNumbersNote);
+  add_flag(eval, "--json", c.eval.json, "print one JSON object (with --stream, one per line)");
+  add_flag(eval, "--stream", c.eval.stream,
+           "evaluate the points read from standard input, one per line");
+  eval->footer(std::string(kNumbersNote) + "\n" + kStreamNote);
 
   CLI::App* check =
       add_command(c, "check", "compare derivatives with central differences",

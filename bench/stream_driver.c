@@ -1,0 +1,82 @@
+/* A co-process client of `kinkbench eval ... --stream`: starts the command once, then
+ * writes a point and reads its answer, in lock-step, RUNS times, and reports the median
+ * round trip and the evaluations per second over the whole run.
+ * usage: stream_driver RUNS POINT KINKBENCH ARGS... */
+#define _POSIX_C_SOURCE 200809L
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+static double now(void) {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return (double)t.tv_sec + (double)t.tv_nsec * 1e-9;
+}
+
+static int by_value(const void* a, const void* b) {
+  const double x = *(const double*)a, y = *(const double*)b;
+  return (x > y) - (x < y);
+}
+
+static void fail(const char* what) {
+  fprintf(stderr, "stream_driver: %s\n", what);
+  exit(1);
+}
+
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    fprintf(stderr, "usage: stream_driver RUNS POINT KINKBENCH ARGS...\n");
+    return 2;
+  }
+  const int runs = atoi(argv[1]);
+  char point[4096];
+  snprintf(point, sizeof point, "%s\n", argv[2]);
+  const size_t point_size = strlen(point);
+  int to[2], from[2];
+  if (runs < 1 || pipe(to) != 0 || pipe(from) != 0) fail("cannot set up");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(to[0], STDIN_FILENO);
+    dup2(from[1], STDOUT_FILENO);
+    close(to[1]);
+    close(from[0]);
+    execv(argv[3], argv + 3);
+    _exit(127);
+  }
+  close(to[0]);
+  close(from[1]);
+  double* times = malloc(sizeof(double) * (size_t)runs);
+  if (!times) fail("out of memory");
+  char answer[65536];
+  const double start = now();
+  for (int r = 0; r < runs; ++r) {
+    const double t = now();
+    if (write(to[1], point, point_size) != (ssize_t)point_size) fail("write failed");
+    size_t got = 0;
+    for (;;) {
+      const ssize_t n = read(from[0], answer + got, sizeof answer - 1 - got);
+      if (n <= 0) fail("the stream ended early");
+      got += (size_t)n;
+      if (answer[got - 1] == '\n') break;
+    }
+    times[r] = now() - t;
+    if (r == 0) {
+      answer[got] = '\0';
+      if (strncmp(answer, "error", 5) == 0) fail(answer);
+      printf("first answer: %s", answer);
+    }
+  }
+  const double total = now() - start;
+  close(to[1]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) fail("the command failed");
+  qsort(times, (size_t)runs, sizeof(double), by_value);
+  printf("%d evaluations: median round trip %.1f us, %.0f evaluations per second\n", runs,
+         times[runs / 2] * 1e6, runs / total);
+  free(times);
+  return 0;
+}
