@@ -172,8 +172,14 @@ TEST(KinkbenchCommand, EvalPrintsValueGradientAndHessian) {
   const CommandRun r = run_kinkbench("eval minimax 1 --gradient --hessian");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("max f_k  = 20 (attained first at k = 1)"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("gradient = 4 32"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("hessian  = 2 0 48"), std::string::npos) << r.out;
+  // Labelled by the f_k they belong to, also where the objective is |f_k|.
+  EXPECT_NE(r.out.find("gradient of f_1 = 4 32"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("hessian of f_1  = 2 0 48"), std::string::npos) << r.out;
+  const CommandRun fit = run_kinkbench("eval minimax 8 --x 10,1,1 --gradient");
+  EXPECT_NE(fit.out.find("max |f_k| = 13.109999999999999 (attained first at k = 15)\n"
+                         "gradient of f_15 = -1 3.75 3.75\n"),
+            std::string::npos)
+      << fit.out;
 
   const CommandRun k3 = run_kinkbench("eval minimax 1 --k 3 --x 1,1");
   ASSERT_EQ(k3.status, 0) << k3.err;
@@ -273,7 +279,8 @@ TEST(KinkbenchCommand, AllPrintsEachPartialFunctionAndItsGradientAsARow) {
       const std::string fk_line = line_after(one.out, "\nf_");
       EXPECT_EQ(fk, fk_line.substr(fk_line.find("= ") + 2)) << args << " k " << k;
       ASSERT_LT(at + static_cast<size_t>(k), out.size()) << all.out;
-      EXPECT_EQ(out[at + static_cast<size_t>(k)].substr(11), line_after(one.out, "gradient = "))
+      EXPECT_EQ(out[at + static_cast<size_t>(k)].substr(11),
+                line_after(one.out, "gradient of f_" + std::to_string(k) + " = "))
           << args << " k " << k;
     }
     EXPECT_EQ(at + static_cast<size_t>(k) + 1, out.size()) << all.out;  // m rows, no more

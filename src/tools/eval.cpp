@@ -49,8 +49,12 @@ void print_text(const Request& r, const Evaluation& e) {
   } else {
     std::printf("f_%-7d= %s\n", e.k, value.c_str());
   }
-  if (r.gradient) std::printf("gradient = %s\n", numbers_text(e.gradient).c_str());
-  if (r.hessian) std::printf("hessian  = %s\n", numbers_text(e.hessian).c_str());
+  // A minimax gradient and Hessian are those of f_k at the k shown, also where the
+  // objective is |f_k|: say so rather than let them pass for the objective's.
+  const std::string of =
+      r.collection == Collection::minimax ? " of f_" + std::to_string(e.k) : std::string();
+  if (r.gradient) std::printf("gradient%s = %s\n", of.c_str(), numbers_text(e.gradient).c_str());
+  if (r.hessian) std::printf("hessian%s  = %s\n", of.c_str(), numbers_text(e.hessian).c_str());
   if (!r.all) return;
   std::printf("values   = %s\n", numbers_text(e.values).c_str());
   const auto n = static_cast<size_t>(r.n);
