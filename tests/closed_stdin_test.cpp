@@ -7,7 +7,7 @@
 #include <string>
 
 #include "blackbox/program.hpp"
-#include "io_faults/run.hpp"
+#include "fortran/process.hpp"
 
 namespace bb = kinkbench::blackbox;
 
@@ -20,7 +20,7 @@ struct Case {
 };
 
 kbtest::RunResult run_closed(const std::string& program, const kbtest::ScratchDir& dir) {
-  return kbtest::run_with(program, dir.path(), {{}, true});
+  return kbtest::run_in(program, dir.path(), {{}, {}, true});
 }
 
 TEST(ClosedStdin, ProgramsReadAndWriteThroughDescriptorZero) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "blackbox/program.hpp"
-#include "io_faults/run.hpp"
+#include "fortran/process.hpp"
 
 namespace bb = kinkbench::blackbox;
 
@@ -41,7 +41,7 @@ Outcome run_faulty(const Program& program,
   faults.emplace_back("LD_PRELOAD", KINKBENCH_FAULT_SHIM);
   // A sanitizer runtime refuses to start when a preloaded library comes before it.
   faults.emplace_back("ASAN_OPTIONS", "verify_asan_link_order=0");
-  Outcome o{kbtest::run_with(program.path, dir.path(), {faults, false}), std::nullopt};
+  Outcome o{kbtest::run_in(program.path, dir.path(), {{}, faults, false}), std::nullopt};
   o.output = kbtest::read_file(dir / "output.out");
   return o;
 }

@@ -1,9 +1,6 @@
 // The black boxes' command line: --help and --version answer on stdout, anything else is
 // one line on stderr with status 2, and neither touches input.in or output.out.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -15,38 +12,6 @@
 namespace bb = kinkbench::blackbox;
 
 namespace {
-
-// Runs program with arguments in dir, capturing stdout and stderr beside dir.
-kbtest::RunResult run_with(const std::string& program, const std::vector<std::string>& args,
-                           const std::filesystem::path& dir) {
-  kbtest::RunResult result;
-  const std::string out_path = dir.string() + ".stdout";
-  const std::string err_path = dir.string() + ".stderr";
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-        ::chdir(dir.c_str()) != 0) {
-      ::_exit(127);
-    }
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  int wstatus = 0;
-  if (pid > 0 && ::waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) {
-    result.status = WEXITSTATUS(wstatus);
-  }
-  result.out = kbtest::read_file(out_path).value_or("<none>");
-  result.err = kbtest::read_file(err_path).value_or("<none>");
-  std::filesystem::remove(out_path);
-  std::filesystem::remove(err_path);
-  return result;
-}
 
 struct Program {
   std::string name;
@@ -117,7 +82,7 @@ TEST(ProgramArguments, AnswerOrRefuseWithoutTouchingEitherFile) {
         const std::string older = "   0.123456E+01\n";
         if (existing) kbtest::write_file(dir / "output.out", older);
 
-        const kbtest::RunResult run = run_with(p.path, c.args, dir.path());
+        const kbtest::RunResult run = kbtest::run_in(p.path, dir.path(), {c.args, {}, false});
 
         EXPECT_EQ(run.status, c.status) << what << ": " << run.err;
         if (c.status == 0) {
@@ -145,7 +110,7 @@ TEST(ProgramArguments, AnOverlongArgumentStillGivesOneLine) {
   const kbtest::ScratchDir dir;
   ASSERT_TRUE(dir.ok());
   const std::string huge(5000, 'x');
-  const kbtest::RunResult run = run_with(kPrograms[0].path, {huge}, dir.path());
+  const kbtest::RunResult run = kbtest::run_in(kPrograms[0].path, dir.path(), {{huge}, {}, false});
   EXPECT_EQ(run.status, bb::kUsageFailed);
   EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err.size();
   EXPECT_LT(run.err.size(), 300u);

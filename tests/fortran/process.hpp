@@ -11,6 +11,8 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kbtest {
 
@@ -53,12 +55,25 @@ struct RunResult {
   std::string err;
 };
 
-// Runs program with no arguments in dir; stdout and stderr are captured in files of
-// dir's parent so that they never appear among the program's own files.
-inline RunResult run_in(const std::string& program, const std::filesystem::path& dir) {
+// How to start a program under test: its arguments, extra environment variables, and
+// whether standard input is closed (so that the first file it opens gets descriptor 0).
+struct Launch {
+  std::vector<std::string> args;
+  std::vector<std::pair<std::string, std::string>> environment;
+  bool close_stdin = false;
+};
+
+// Runs program in dir; stdout and stderr are captured in files of dir's parent so that
+// they never appear among the program's own files.
+inline RunResult run_in(const std::string& program, const std::filesystem::path& dir,
+                        const Launch& launch = {}) {
   RunResult result;
   const std::filesystem::path out_path = dir.string() + ".stdout";
   const std::filesystem::path err_path = dir.string() + ".stderr";
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& a : launch.args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
     const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -67,7 +82,14 @@ inline RunResult run_in(const std::string& program, const std::filesystem::path&
         ::chdir(dir.c_str()) != 0) {
       ::_exit(127);
     }
-    ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    if (out > 2) ::close(out);
+    if (err > 2) ::close(err);
+    if (launch.close_stdin) ::close(0);
+    ::alarm(30);  // a program stuck in a retry loop fails the test instead of hanging it
+    for (const auto& [name, value] : launch.environment) {
+      ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }
   int wstatus = 0;
