@@ -3,42 +3,14 @@
 // every allocation made while a routine runs.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
+#include "counting_new.hpp"
 #include "kinkbench/kinkbench.h"
 #include "kinkbench/minimax.hpp"
 #include "kinkbench/nonsmooth.hpp"
 
-namespace {
-std::atomic<long> g_allocations{0};
-std::atomic<bool> g_counting{false};
-
-void* counted(std::size_t size) {
-  if (g_counting.load(std::memory_order_relaxed)) ++g_allocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-
-// Counts the allocations the callable makes.
-template <class F>
-long allocations_in(F&& f) {
-  g_allocations = 0;
-  g_counting = true;
-  f();
-  g_counting = false;
-  return g_allocations.load();
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return counted(size); }
-void* operator new[](std::size_t size) { return counted(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+using kbtest::allocations_in;
 
 TEST(Allocation, CounterSeesAnAllocation) {
   EXPECT_EQ(allocations_in([] { std::vector<double> v(3); }), 1);

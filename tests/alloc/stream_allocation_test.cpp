@@ -3,37 +3,14 @@
 // allocation functions and counts every allocation made while lines are answered.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "counting_new.hpp"
 #include "tools/stream.hpp"
 
-namespace {
-std::atomic<long> g_allocations{0};
-std::atomic<bool> g_counting{false};
-
-void* counted(std::size_t size) {
-  if (g_counting.load(std::memory_order_relaxed)) ++g_allocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return counted(size); }
-void* operator new[](std::size_t size) { return counted(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-
 TEST(StreamAllocation, AnsweringAPointAllocatesNothingOnceBuffersHaveGrown) {
-  g_counting = true;
-  { std::vector<double> seen(3); }
-  g_counting = false;
-  ASSERT_EQ(g_allocations.load(), 1);  // the counter does count
+  ASSERT_EQ(kbtest::allocations_in([] { std::vector<double> seen(3); }), 1);  // it does count
   using kinkbench::tools::Collection;
   const struct {
     kinkbench::tools::StreamSetup setup;
@@ -53,15 +30,14 @@ TEST(StreamAllocation, AnsweringAPointAllocatesNothingOnceBuffersHaveGrown) {
     std::string out;
     for (const auto& line : c.lines) stream.answer(line, 1000099, out);  // grows the buffers
     out.clear();
-    g_allocations = 0;
-    g_counting = true;
-    for (int i = 0; i < 100; ++i) {
-      for (const auto& line : c.lines) {
-        out.clear();
-        stream.answer(line, 1000000 + i, out);
+    const long allocations = kbtest::allocations_in([&] {
+      for (int i = 0; i < 100; ++i) {
+        for (const auto& line : c.lines) {
+          out.clear();
+          stream.answer(line, 1000000 + i, out);
+        }
       }
-    }
-    g_counting = false;
-    EXPECT_EQ(g_allocations.load(), 0) << c.lines[0] << " -> " << out;
+    });
+    EXPECT_EQ(allocations, 0) << c.lines[0] << " -> " << out;
   }
 }
