@@ -31,7 +31,7 @@ PROPERTY = settings(
 LARGEST_DIMENSION = 2**24  # the most variables one object holds
 INT_MAX = 2**31 - 1
 
-# (number, min_n, m) and (number, min_n, max_n or None) by problem number.
+# Problem number -> (min_n, m) and (min_n, max_n or None).
 MINIMAX_TABLE = {row[0]: (row[1], row[2]) for row in _core._minimax_table()}
 NONSMOOTH_TABLE = {row[0]: (row[1], row[2]) for row in _core._nonsmooth_table()}
 MINIMAX = [kinkbench.minimax(number) for number in range(1, 26)]
@@ -102,6 +102,8 @@ def check_refused_for_any(call, faults):
     ), f"{raised.type.__name__}: {message}; expected one of {faults}"
 
 
+# True (numpy's too) once named problem 1, and numbers beyond 64 bits were quoted as
+# 9223372036854775807.
 @PROPERTY
 @given(number=NUMBERS)
 @example(number=True)
