@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <new>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -26,24 +27,38 @@ using kinkbench::NonsmoothProblem;
 constexpr int kProblemCount = 25;
 
 using Array = py::array_t<double, py::array::c_style>;
+// Points: forcecast so that long double, the one real dtype not safely castable to
+// float64, is rounded as astype() rounds it instead of failing.
+using PointArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
 using IndexArray = py::array_t<std::int64_t, py::array::c_style>;
 
 std::string repr_of(const py::handle& object) { return py::repr(object).cast<std::string>(); }
 
+[[noreturn]] void not_a_whole_number(const py::handle& object, const char* name) {
+  throw py::type_error(std::string(name) + " must be an integer, got " + repr_of(object) + " (" +
+                       std::string(py::str(py::type::of(object).attr("__name__"))) + ")");
+}
+
 // A whole number from anything with __index__; floats (2.5, nan, even 3.0) are refused
-// rather than truncated, as range() refuses them.
+// rather than truncated, as range() refuses them, and so are bools: minimax(True) is a
+// mistake, not problem 1. Values beyond long long come back clamped; say_whole() spells
+// them as given.
 long long whole_number(const py::handle& object, const char* name) {
   if (PyLong_CheckExact(object.ptr())) {
     int overflow = 0;
     const long long value = PyLong_AsLongLongAndOverflow(object.ptr(), &overflow);
     if (overflow == 0) return value;
   }
-  if (PyFloat_Check(object.ptr()) || !PyIndex_Check(object.ptr())) {
-    throw py::type_error(std::string(name) + " must be an integer, got " + repr_of(object) + " (" +
-                         std::string(py::str(py::type::of(object).attr("__name__"))) + ")");
+  if (PyFloat_Check(object.ptr()) || PyBool_Check(object.ptr()) || !PyIndex_Check(object.ptr()) ||
+      py::isinstance(object, py::module_::import("numpy").attr("bool_"))) {
+    not_a_whole_number(object, name);
   }
   py::object index = py::reinterpret_steal<py::object>(PyNumber_Index(object.ptr()));
-  if (!index) throw py::error_already_set();
+  if (!index) {
+    // Such as a one-element array, whose __index__ refuses in its own words.
+    PyErr_Clear();
+    not_a_whole_number(object, name);
+  }
   int overflow = 0;
   const long long value = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
   if (overflow != 0)
@@ -53,11 +68,18 @@ long long whole_number(const py::handle& object, const char* name) {
   return value;
 }
 
+// The decimal digits of a whole number that whole_number() accepted, for messages.
+std::string say_whole(const py::handle& object) {
+  py::object index = py::reinterpret_steal<py::object>(PyNumber_Index(object.ptr()));
+  if (!index) throw py::error_already_set();  // an __index__ that fails the second time
+  return py::str(index);
+}
+
 int problem_number(const py::handle& object, const char* collection) {
   const long long number = whole_number(object, "the problem number");
   if (number < 1 || number > kProblemCount) {
     throw py::value_error(std::string(collection) + " problems are numbered 1.." +
-                          std::to_string(kProblemCount) + ", got " + std::to_string(number) +
+                          std::to_string(kProblemCount) + ", got " + say_whole(object) +
                           "; kinkbench.problems() lists them");
   }
   return static_cast<int>(number);
@@ -69,14 +91,14 @@ int size_argument(const py::handle& object, const char* name, int fallback) {
   if (object.is_none()) return fallback;
   const long long value = whole_number(object, name);
   if (value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min()) {
-    throw py::value_error(std::string(name) + " = " + std::to_string(value) + " is out of range");
+    throw py::value_error(std::string(name) + " = " + say_whole(object) + " is out of range");
   }
   return static_cast<int>(value);
 }
 
 // One point (1-D, length n) or a batch (2-D, shape (N, n)), as C-ordered float64.
 struct Points {
-  Array array;
+  PointArray array;
   bool batch = false;
   py::ssize_t count = 1;
 
@@ -90,7 +112,7 @@ Points as_points(const py::handle& x, int n, const char* collection, int number)
   const auto who = [&] { return std::string(collection) + " problem " + std::to_string(number); };
   // Fast path, the common case: a C-ordered float64 array is used as it is.
   py::array raw;
-  if (Array::check_(x)) {
+  if (PointArray::check_(x)) {
     raw = py::reinterpret_borrow<py::array>(x);
   } else {
     raw =
@@ -126,8 +148,10 @@ Points as_points(const py::handle& x, int n, const char* collection, int number)
                           ",) or a batch of shape (N, " + std::to_string(n) + "), got " +
                           std::to_string(raw.ndim()) + " dimensions");
   }
-  points.array = Array::ensure(raw);
-  if (!points.array) throw py::error_already_set();
+  // With forcecast a real dtype always converts, so only an allocation can fail here,
+  // and ensure() clears its error.
+  points.array = PointArray::ensure(raw);
+  if (!points.array) throw std::bad_alloc();
   return points;
 }
 
@@ -208,7 +232,7 @@ class Minimax {
   int k_argument(const py::handle& object) const {
     const long long k = whole_number(object, "k");
     if (k < 1 || k > m()) {
-      throw py::index_error("k = " + std::to_string(k) + " is outside 1.." + std::to_string(m()) +
+      throw py::index_error("k = " + say_whole(object) + " is outside 1.." + std::to_string(m()) +
                             ": minimax problem " + std::to_string(p_.number()) +
                             " has m = " + std::to_string(m()) + " partial functions");
     }
