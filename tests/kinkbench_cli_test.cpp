@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +16,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tools/commands.hpp"
 
 namespace {
 
@@ -43,6 +46,30 @@ CommandRun run_kinkbench(const std::string& args) {
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   r.out = slurp(out);
   r.err = slurp(err);
+  return r;
+}
+
+// run_command() in this process, its files in memory; `input` is what --stream reads.
+CommandRun run_in_process(const std::vector<std::string>& args, std::string input = "") {
+  input += '\n';  // fmemopen() takes no empty buffer; the last byte is left unread
+  std::FILE* in = fmemopen(input.data(), input.size() - 1, "r");
+  char* out_data = nullptr;
+  char* err_data = nullptr;
+  size_t out_size = 0;
+  size_t err_size = 0;
+  std::FILE* out = open_memstream(&out_data, &out_size);
+  std::FILE* err = open_memstream(&err_data, &err_size);
+  CommandRun r;
+  if (in != nullptr && out != nullptr && err != nullptr) {
+    r.status = kinkbench::tools::run_command(args, in, out, err);
+  }
+  for (std::FILE* f : {in, out, err}) {
+    if (f != nullptr) std::fclose(f);
+  }
+  r.out.assign(out_data ? out_data : "", out_size);
+  r.err.assign(err_data ? err_data : "", err_size);
+  std::free(out_data);
+  std::free(err_data);
   return r;
 }
 
@@ -510,4 +537,65 @@ TEST(KinkbenchCommand, EvalAllocatesOnlyWhatItPrints) {
       peak_kilobytes({"eval", "nonsmooth", "1", "--n", "10000", "--gradient"}, status);
   EXPECT_EQ(status, 0);
   EXPECT_LT(gradient, 150 * 1024);
+}
+
+TEST(KinkbenchCommand, UserTextIsShownEscapedOnOneLine) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"eval", "mini\nmax", "1"}, R"(unknown collection 'mini\nmax' (minimax or nonsmooth))"},
+      {{"eval", "minimax", "1\r"}, R"(unknown problem '1\r' (1..25))"},
+      {{"a\tb\x01"}, R"(unknown command 'a\tb\x01')"},
+      {{"help", "x\ny"}, R"(unknown command 'x\ny')"},
+      {{"eval", "minimax", "1", "--x", "1,a\nb"}, R"(got 'a\nb' as coordinate 2)"},
+      {{"eval", "minimax", "1", "--x", "1,,\n"}, R"(coordinate 2 is empty in '1,,\n')"},
+      {{"eval", "minimax", "1", "--k", "2\n"}, R"(--k must be 1..3, got '2\n')"},
+      {{"eval", "minimax", "1", "--n", "\x1b[2J"}, R"(--n needs a whole number, got '\x1b[2J')"},
+      {{"eval", "minimax", "1", "it's\\"}, R"(unexpected argument 'it\'s\\')"},
+      {{"eval", "minimax", "1", "--colour\n"}, R"(unknown option '--colour\n')"},
+      {{"list", "\xc3\xa4"}, R"(unknown collection '\xc3\xa4')"},
+      {{"check", "minimax", "\x7f"}, R"(unknown problem '\x7f')"},
+  };
+  for (const auto& c : cases) {
+    const CommandRun r = run_in_process(c.args);
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_EQ(lines(r.err), 1) << r.err;
+    const bool printable =
+        !r.err.empty() &&
+        std::all_of(r.err.begin(), r.err.end() - 1, [](char ch) { return ch >= ' ' && ch <= '~'; });
+    EXPECT_TRUE(printable && r.err.ends_with('\n')) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << " in " << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+  }
+  // The program itself: an argument with a line break in it, given through the shell.
+  expect_usage_errors({{"eval 'mini\nmax' 1", R"(unknown collection 'mini\nmax')"}});
+}
+
+TEST(KinkbenchCommand, RunCommandWritesWhereItIsToldAsTheProgramDoes) {
+  for (const char* line :
+       {"list", "list nonsmooth --json", "eval minimax 1 --gradient --hessian --all",
+        "eval nonsmooth 2 --json", "check minimax 2", "check nonsmooth 3 --json", "help eval",
+        "--version", "eval minimax 26", "frobnicate", "eval minimax 1 --n",
+        "eval minimax 1 --gradient=yes", ""}) {
+    const CommandRun program = run_kinkbench(line);
+    const CommandRun function = run_in_process(words_of(line));
+    EXPECT_EQ(function.status, program.status) << line;
+    EXPECT_EQ(function.out, program.out) << line;
+    EXPECT_EQ(function.err, program.err) << line;
+  }
+  // --stream reads the file it is given.
+  const std::string points = "2 2\n1,abc\n\n-1 0.5\n";
+  const std::string input = testing::TempDir() + "kb_cli_points_" + std::to_string(getpid());
+  std::ofstream(input) << points;
+  const std::string args = "eval minimax 1 --stream --gradient";
+  const CommandRun program = run_kinkbench(args + " <" + input);
+  const CommandRun function = run_in_process(words_of(args), points);
+  std::remove(input.c_str());
+  EXPECT_EQ(program.status, 0) << program.err;
+  EXPECT_EQ(lines(program.out), 4) << program.out;
+  EXPECT_EQ(function.status, program.status);
+  EXPECT_EQ(function.out, program.out);
+  EXPECT_EQ(function.err, program.err);
 }

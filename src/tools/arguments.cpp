@@ -10,13 +10,6 @@
 namespace kinkbench::tools {
 namespace {
 
-std::string quoted(std::string_view text) {
-  std::string out(1, '\'');
-  out.append(text);
-  out += '\'';
-  return out;
-}
-
 enum class Whole { ok, not_whole, out_of_range };
 
 Whole whole_number(std::string_view text, long long& out) {
@@ -59,6 +52,48 @@ std::string coordinates(int count) {
 
 }  // namespace
 
+std::string escaped(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\'':
+        out += "\\'";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      default:
+        if (byte >= 0x20 && byte < 0x7f) {
+          out += c;
+        } else {
+          out += "\\x";
+          out += kHex[byte >> 4];
+          out += kHex[byte & 0xf];
+        }
+    }
+  }
+  return out;
+}
+
+std::string quote(std::string_view text) {
+  std::string out(1, '\'');
+  out += escaped(text);
+  out += '\'';
+  return out;
+}
+
 const char* name(Collection collection) {
   return collection == Collection::minimax ? "minimax" : "nonsmooth";
 }
@@ -66,13 +101,13 @@ const char* name(Collection collection) {
 Parsed<Collection> collection_argument(std::string_view word) {
   if (word == "minimax") return {Collection::minimax, {}};
   if (word == "nonsmooth") return {Collection::nonsmooth, {}};
-  return {{}, "unknown collection " + quoted(word) + " (minimax or nonsmooth)"};
+  return {{}, "unknown collection " + quote(word) + " (minimax or nonsmooth)"};
 }
 
 Parsed<int> problem_argument(std::string_view text) {
   long long number = 0;
   if (whole_number(text, number) != Whole::ok || number < 1 || number > 25) {
-    return {{}, "unknown problem " + quoted(text) + " (1..25)"};
+    return {{}, "unknown problem " + quote(text) + " (1..25)"};
   }
   return {static_cast<int>(number), {}};
 }
@@ -80,7 +115,7 @@ Parsed<int> problem_argument(std::string_view text) {
 Parsed<int> dimension_option(std::string_view text) {
   long long n = 0;
   const Whole whole = whole_number(text, n);
-  if (whole == Whole::not_whole) return {{}, "--n needs a whole number, got " + quoted(text)};
+  if (whole == Whole::not_whole) return {{}, "--n needs a whole number, got " + quote(text)};
   if (whole == Whole::out_of_range || n < 1 || n > kMaxN) {
     return {{}, "--n " + std::string(text) + " is out of range (1.." + std::to_string(kMaxN) + ")"};
   }
@@ -90,7 +125,7 @@ Parsed<int> dimension_option(std::string_view text) {
 Parsed<int> index_option(std::string_view text, int m) {
   long long k = 0;
   if (whole_number(text, k) != Whole::ok || k < 1 || k > m) {
-    return {{}, "--k must be 1.." + std::to_string(m) + ", got " + quoted(text)};
+    return {{}, "--k must be 1.." + std::to_string(m) + ", got " + quote(text)};
   }
   return {static_cast<int>(k), {}};
 }
@@ -112,11 +147,11 @@ Parsed<std::vector<double>> point_option(std::string_view text) {
     double v = 0;
     if (item.empty()) {
       result.error =
-          "--x needs comma-separated numbers, " + position + " is empty in " + quoted(text);
+          "--x needs comma-separated numbers, " + position + " is empty in " + quote(text);
       return result;
     }
     if (!number_word(item, v)) {
-      result.error = "--x needs comma-separated numbers, got " + quoted(item) + " as " + position;
+      result.error = "--x needs comma-separated numbers, got " + quote(item) + " as " + position;
       return result;
     }
     result.value.push_back(v);

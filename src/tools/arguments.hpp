@@ -12,6 +12,12 @@ enum class Collection { minimax, nonsmooth };
 
 const char* name(Collection collection);
 
+// The user's text as a message shows it, on one line whatever it holds: a backslash,
+// the quote, tab, carriage return and line feed as \\ \' \t \r \n, any other byte
+// outside printable ASCII as \xHH.
+std::string escaped(std::string_view text);
+std::string quote(std::string_view text);  // escaped, between single quotes
+
 // The command holds x, and with --hessian the packed Hessian: keep n to a size whose
 // Hessian fits a few hundred megabytes.
 constexpr int kMaxN = 10000;

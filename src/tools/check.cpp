@@ -92,26 +92,26 @@ CheckOutcome check_nonsmooth(int number) {
 
 }  // namespace
 
-int run_check(const CheckArgs& args) {
+int run_check(const Console& io, const CheckArgs& args) {
   const auto& words = args.positional;
-  if (words.size() > 2) return unexpected_argument("check", words[2]);
+  if (words.size() > 2) return unexpected_argument(io.err, "check", words[2]);
   bool minimax = true;
   bool nonsmooth = true;
   if (!words.empty()) {
     const auto collection = collection_argument(words[0]);
-    if (!collection.ok()) return usage_error("check", collection.error);
+    if (!collection.ok()) return usage_error(io.err, "check", collection.error);
     minimax = collection.value == Collection::minimax;
     nonsmooth = !minimax;
   }
   int only = 0;
   if (words.size() == 2) {
     const auto problem = problem_argument(words[1]);
-    if (!problem.ok()) return usage_error("check", problem.error);
+    if (!problem.ok()) return usage_error(io.err, "check", problem.error);
     only = problem.value;
   }
   if (!args.json) {
-    std::printf("%-10s %4s %14s %14s %10s %10s  %s\n", "collection", "prob", "gradient err",
-                "hessian err", "tol grad", "tol hess", "result");
+    std::fprintf(io.out, "%-10s %4s %14s %14s %10s %10s  %s\n", "collection", "prob",
+                 "gradient err", "hessian err", "tol grad", "tol hess", "result");
   }
   Json rows = Json::array();
   int failures = 0;
@@ -134,16 +134,17 @@ int run_check(const CheckArgs& args) {
                         {"hessian_tolerance", json_number(tol.hessian)},
                         {"ok", ok}});
       } else {
-        std::printf("%-10s %4d %14.3e %14.3e %10.0e %10.0e  %s\n", name(collection), number,
-                    o.gradient_error, o.hessian_error, tol.gradient, tol.hessian,
-                    ok ? "ok" : "FAILED");
+        std::fprintf(io.out, "%-10s %4d %14.3e %14.3e %10.0e %10.0e  %s\n", name(collection),
+                     number, o.gradient_error, o.hessian_error, tol.gradient, tol.hessian,
+                     ok ? "ok" : "FAILED");
       }
     }
   }
   if (args.json) {
-    print_json(Json{{"problems", rows}, {"ok", failures == 0}});
+    print_json(io.out, Json{{"problems", rows}, {"ok", failures == 0}});
   } else {
-    std::printf("%s\n", failures == 0 ? "all derivatives agree" : "some derivatives disagree");
+    std::fprintf(io.out, "%s\n",
+                 failures == 0 ? "all derivatives agree" : "some derivatives disagree");
   }
   return failures == 0 ? 0 : 1;
 }

@@ -1,7 +1,8 @@
-// The command's subcommands. main() parses the words into these argument sets; each run
-// function checks what the parser cannot, does the work, and returns the exit status.
+// The command's subcommands. run_command() parses the words into these argument sets; each
+// run function checks what the parser cannot, does the work, and returns the exit status.
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,18 +11,32 @@ namespace kinkbench::tools {
 
 constexpr int kUsageError = 2;
 
-// One line on stderr that points at the command's help; returns kUsageError.
-int usage_error(const std::string& command, const std::string& message);
+// The whole command on the words after the program's name: reads points from `in` (eval
+// --stream only), writes results and help to `out` and refusals to `err`, and returns the
+// exit status.
+int run_command(const std::vector<std::string>& args, std::FILE* in, std::FILE* out,
+                std::FILE* err);
+
+// Where a subcommand reads and writes.
+struct Console {
+  std::FILE* in;
+  std::FILE* out;
+  std::FILE* err;
+};
+
+// One line on `err` that points at the command's help; returns kUsageError. `message`
+// quotes the user's words with quote() (arguments.hpp), so it holds no line break.
+int usage_error(std::FILE* err, const std::string& command, const std::string& message);
 
 // A word nothing asked for; `hint` (may be empty) says what was probably meant.
-int unexpected_argument(const std::string& command, const std::string& word,
+int unexpected_argument(std::FILE* err, const std::string& command, const std::string& word,
                         const std::string& hint = {});
 
 struct ListArgs {
   std::vector<std::string> positional;
   bool json = false;
 };
-int run_list(const ListArgs& args);
+int run_list(const Console& io, const ListArgs& args);
 
 struct EvalArgs {
   std::vector<std::string> positional;
@@ -34,12 +49,12 @@ struct EvalArgs {
   bool json = false;
   bool stream = false;
 };
-int run_eval(const EvalArgs& args);
+int run_eval(const Console& io, const EvalArgs& args);
 
 struct CheckArgs {
   std::vector<std::string> positional;
   bool json = false;
 };
-int run_check(const CheckArgs& args);
+int run_check(const Console& io, const CheckArgs& args);
 
 }  // namespace kinkbench::tools

@@ -38,33 +38,36 @@ struct Evaluation {
 
 size_t packed_size(int n) { return static_cast<size_t>(n) * static_cast<size_t>(n + 1) / 2; }
 
-void print_text(const Request& r, const Evaluation& e) {
-  std::printf("%s problem %d, n = %d\n", name(r.collection), r.problem, r.n);
-  std::printf("x        = %s\n", numbers_text(e.x).c_str());
+void print_text(std::FILE* out, const Request& r, const Evaluation& e) {
+  std::fprintf(out, "%s problem %d, n = %d\n", name(r.collection), r.problem, r.n);
+  std::fprintf(out, "x        = %s\n", numbers_text(e.x).c_str());
   const std::string value = number_text(e.value);
   if (r.collection == Collection::nonsmooth) {
-    std::printf("f        = %s\n", value.c_str());
+    std::fprintf(out, "f        = %s\n", value.c_str());
   } else if (e.objective) {
-    std::printf("%-8s = %s (attained first at k = %d)\n", e.form, value.c_str(), e.k);
+    std::fprintf(out, "%-8s = %s (attained first at k = %d)\n", e.form, value.c_str(), e.k);
   } else {
-    std::printf("f_%-7d= %s\n", e.k, value.c_str());
+    std::fprintf(out, "f_%-7d= %s\n", e.k, value.c_str());
   }
   // A minimax gradient and Hessian are those of f_k at the k shown, also where the
   // objective is |f_k|: say so rather than let them pass for the objective's.
   const std::string of =
       r.collection == Collection::minimax ? " of f_" + std::to_string(e.k) : std::string();
-  if (r.gradient) std::printf("gradient%s = %s\n", of.c_str(), numbers_text(e.gradient).c_str());
-  if (r.hessian) std::printf("hessian%s  = %s\n", of.c_str(), numbers_text(e.hessian).c_str());
+  if (r.gradient)
+    std::fprintf(out, "gradient%s = %s\n", of.c_str(), numbers_text(e.gradient).c_str());
+  if (r.hessian)
+    std::fprintf(out, "hessian%s  = %s\n", of.c_str(), numbers_text(e.hessian).c_str());
   if (!r.all) return;
-  std::printf("values   = %s\n", numbers_text(e.values).c_str());
+  std::fprintf(out, "values   = %s\n", numbers_text(e.values).c_str());
   const auto n = static_cast<size_t>(r.n);
   for (size_t row = 0; row < e.values.size(); ++row) {
     const std::span<const double> gradient(e.jacobian.data() + row * n, n);
-    std::printf("%s%s\n", row == 0 ? "jacobian = " : "           ", numbers_text(gradient).c_str());
+    std::fprintf(out, "%s%s\n", row == 0 ? "jacobian = " : "           ",
+                 numbers_text(gradient).c_str());
   }
 }
 
-void print_json(const Request& r, const Evaluation& e) {
+void print_json(std::FILE* to, const Request& r, const Evaluation& e) {
   Json out = {{"collection", name(r.collection)},
               {"problem", r.problem},
               {"n", r.n},
@@ -86,7 +89,7 @@ void print_json(const Request& r, const Evaluation& e) {
     }
     out["jacobian"] = std::move(rows);
   }
-  tools::print_json(out);
+  tools::print_json(to, out);
 }
 
 // Sets the point: the start unless --x gave one, which must have n coordinates.
@@ -105,10 +108,11 @@ std::string take_point(const Request& r, std::span<const double> start, int min_
 }
 
 // Answers points from standard input until it ends.
-int run_stream(const EvalArgs& args, const Request& r) {
-  if (args.x) return usage_error("eval", "--stream reads the points from standard input, not --x");
-  if (r.hessian) return usage_error("eval", "--stream does not give the Hessian");
-  if (r.all) return usage_error("eval", "--stream does not take --all");
+int run_stream(const Console& io, const EvalArgs& args, const Request& r) {
+  if (args.x)
+    return usage_error(io.err, "eval", "--stream reads the points from standard input, not --x");
+  if (r.hessian) return usage_error(io.err, "eval", "--stream does not give the Hessian");
+  if (r.all) return usage_error(io.err, "eval", "--stream does not take --all");
   StreamSetup setup;
   setup.collection = r.collection;
   setup.problem = r.problem;
@@ -117,13 +121,13 @@ int run_stream(const EvalArgs& args, const Request& r) {
   setup.json = args.json;
   if (args.k) {
     const auto k = index_option(*args.k, minimax_problems()[static_cast<size_t>(r.problem - 1)].m);
-    if (!k.ok()) return usage_error("eval", k.error);
+    if (!k.ok()) return usage_error(io.err, "eval", k.error);
     setup.k = k.value;
   }
   PointStream stream(setup);
-  if (!stream.error().empty()) return usage_error("eval", stream.error());
-  if (const auto failure = stream.serve(stdin, stdout); !failure.empty()) {
-    std::fprintf(stderr, "kinkbench: %s\n", failure.c_str());
+  if (!stream.error().empty()) return usage_error(io.err, "eval", stream.error());
+  if (const auto failure = stream.serve(io.in, io.out); !failure.empty()) {
+    std::fprintf(io.err, "kinkbench: %s\n", failure.c_str());
     return 1;
   }
   return 0;
@@ -131,21 +135,23 @@ int run_stream(const EvalArgs& args, const Request& r) {
 
 }  // namespace
 
-int run_eval(const EvalArgs& args) {
+int run_eval(const Console& io, const EvalArgs& args) {
   const auto& words = args.positional;
-  if (words.size() < 2) return usage_error("eval", "eval needs a collection and a problem");
+  if (words.size() < 2) return usage_error(io.err, "eval", "eval needs a collection and a problem");
   if (words.size() > 2) {
     const bool coordinate = args.x && point_option(words[2]).ok();
-    return unexpected_argument("eval", words[2],
+    return unexpected_argument(io.err, "eval", words[2],
                                coordinate ? "--x takes one comma-separated list" : "");
   }
   const auto collection = collection_argument(words[0]);
-  if (!collection.ok()) return usage_error("eval", collection.error);
+  if (!collection.ok()) return usage_error(io.err, "eval", collection.error);
   const auto problem = problem_argument(words[1]);
-  if (!problem.ok()) return usage_error("eval", problem.error);
+  if (!problem.ok()) return usage_error(io.err, "eval", problem.error);
   const bool minimax = collection.value == Collection::minimax;
-  if (!minimax && args.k) return usage_error("eval", "--k applies to the minimax collection");
-  if (!minimax && args.all) return usage_error("eval", "--all applies to the minimax collection");
+  if (!minimax && args.k)
+    return usage_error(io.err, "eval", "--k applies to the minimax collection");
+  if (!minimax && args.all)
+    return usage_error(io.err, "eval", "--all applies to the minimax collection");
 
   Request r;
   r.collection = collection.value;
@@ -157,13 +163,13 @@ int run_eval(const EvalArgs& args) {
   r.n = minimax ? minimax_problems()[row].min_n : nonsmooth_problems()[row].min_n;
   if (args.n) {
     const auto n = dimension_option(*args.n);
-    if (!n.ok()) return usage_error("eval", n.error);
+    if (!n.ok()) return usage_error(io.err, "eval", n.error);
     r.n = n.value;
   }
-  if (args.stream) return run_stream(args, r);
+  if (args.stream) return run_stream(io, args, r);
   if (args.x) {
     auto x = point_option(*args.x);
-    if (!x.ok()) return usage_error("eval", x.error);
+    if (!x.ok()) return usage_error(io.err, "eval", x.error);
     r.x = std::move(x.value);
   }
 
@@ -173,14 +179,14 @@ int run_eval(const EvalArgs& args) {
   if (minimax) {
     const auto& info = minimax_problems()[row];
     const auto p = MinimaxProblem::create(r.problem, r.n, info.m);
-    if (!p) return usage_error("eval", p.error().message);
+    if (!p) return usage_error(io.err, "eval", p.error().message);
     if (auto error = take_point(r, p->start(), info.min_n, 0, e); !error.empty()) {
-      return usage_error("eval", error);
+      return usage_error(io.err, "eval", error);
     }
     e.form = p->form();
     if (args.k) {
       const auto k = index_option(*args.k, p->m());
-      if (!k.ok()) return usage_error("eval", k.error);
+      if (!k.ok()) return usage_error(io.err, "eval", k.error);
       e.k = k.value;
       p->value(e.k, e.x, e.value);
     } else {
@@ -200,18 +206,18 @@ int run_eval(const EvalArgs& args) {
   } else {
     const auto& info = nonsmooth_problems()[row];
     const auto p = NonsmoothProblem::create(r.problem, r.n);
-    if (!p) return usage_error("eval", p.error().message);
+    if (!p) return usage_error(io.err, "eval", p.error().message);
     if (auto error = take_point(r, p->start(), info.min_n, info.max_n, e); !error.empty()) {
-      return usage_error("eval", error);
+      return usage_error(io.err, "eval", error);
     }
     p->value(e.x, e.value);
     if (r.gradient) p->gradient(e.x, e.gradient);
     if (r.hessian) p->hessian(e.x, e.hessian);
   }
   if (args.json) {
-    print_json(r, e);
+    print_json(io.out, r, e);
   } else {
-    print_text(r, e);
+    print_text(io.out, r, e);
   }
   return 0;
 }

@@ -39,9 +39,9 @@ Json json_numbers(std::span<const double> v) {
   return array;
 }
 
-void print_json(const Json& object) {
+void print_json(std::FILE* out, const Json& object) {
   const std::string text = object.dump(-1, ' ', false, Json::error_handler_t::replace);
-  std::printf("%s\n", text.c_str());
+  std::fprintf(out, "%s\n", text.c_str());
 }
 
 }  // namespace kinkbench::tools

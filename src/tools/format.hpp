@@ -3,6 +3,7 @@
 // non-finite numbers, so there they are the strings "inf", "-inf" and "nan".
 #pragma once
 
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <span>
 #include <string>
@@ -18,7 +19,7 @@ std::string numbers_text(std::span<const double> v);  // separated by single bla
 Json json_number(double v);
 Json json_numbers(std::span<const double> v);
 
-// The object on one line of standard output.
-void print_json(const Json& object);
+// The object on one line of `out`.
+void print_json(std::FILE* out, const Json& object);
 
 }  // namespace kinkbench::tools

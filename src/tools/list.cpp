@@ -70,7 +70,7 @@ std::string best_columns(const Row& row) {
 }
 
 template <class Rows>
-void print_footnotes(const Rows& rows) {
+void print_footnotes(std::FILE* out, const Rows& rows) {
   bool unbounded = false;
   bool local = false;
   for (const Row& row : rows) {
@@ -78,9 +78,9 @@ void print_footnotes(const Rows& rows) {
     local = local || (is_local(row.best) && !row.best->unbounded_below);
   }
   if (unbounded) {
-    std::printf("%s f* is a local minimum; the problem is unbounded below\n", kUnboundedMark);
+    std::fprintf(out, "%s f* is a local minimum; the problem is unbounded below\n", kUnboundedMark);
   }
-  if (local) std::printf("%s f* is a local minimum\n", kLocalMark);
+  if (local) std::fprintf(out, "%s f* is a local minimum\n", kLocalMark);
 }
 
 std::vector<Row> rows_of(Collection collection) {
@@ -143,45 +143,45 @@ Json nonsmooth_json() {
   return out;
 }
 
-void print_minimax() {
-  std::printf(
-      "minimax collection: partial functions f_1..f_m; objective max f_k, or max |f_k| "
-      "for the data fits (itype 0)\n");
-  std::printf("%4s %4s %3s %-9s %7s %15s %3s %16s %10s  %s\n", "prob", "n", "m", "form", "stepmax",
-              "f at start", "k", "best known f*", "gap", "summary");
+void print_minimax(std::FILE* out) {
+  std::fprintf(out,
+               "minimax collection: partial functions f_1..f_m; objective max f_k, or max |f_k| "
+               "for the data fits (itype 0)\n");
+  std::fprintf(out, "%4s %4s %3s %-9s %7s %15s %3s %16s %10s  %s\n", "prob", "n", "m", "form",
+               "stepmax", "f at start", "k", "best known f*", "gap", "summary");
   const auto rows = rows_of(Collection::minimax);
   for (const auto& info : minimax_problems()) {
     const auto p = MinimaxProblem::create(info.number, info.min_n, info.m);
     const Row& row = rows[static_cast<size_t>(info.number - 1)];
-    std::printf("%4d %4s %3d %-9s %7g %15.9g %3d %s  %s\n", info.number, row.dimensions.c_str(),
-                info.m, p->form(), p->stepmax(), row.start_value, p->objective(p->start()).k,
-                best_columns(row).c_str(), info.summary);
+    std::fprintf(out, "%4d %4s %3d %-9s %7g %15.9g %3d %s  %s\n", info.number,
+                 row.dimensions.c_str(), info.m, p->form(), p->stepmax(), row.start_value,
+                 p->objective(p->start()).k, best_columns(row).c_str(), info.summary);
   }
-  print_footnotes(rows);
+  print_footnotes(out, rows);
 }
 
-void print_nonsmooth() {
-  std::printf("nonsmooth collection: one objective f per problem\n");
-  std::printf("%4s %4s %7s %7s %15s %16s %10s  %s\n", "prob", "n", "fmin", "stepmax", "f at start",
-              "best known f*", "gap", "summary");
+void print_nonsmooth(std::FILE* out) {
+  std::fprintf(out, "nonsmooth collection: one objective f per problem\n");
+  std::fprintf(out, "%4s %4s %7s %7s %15s %16s %10s  %s\n", "prob", "n", "fmin", "stepmax",
+               "f at start", "best known f*", "gap", "summary");
   const auto rows = rows_of(Collection::nonsmooth);
   for (const auto& info : nonsmooth_problems()) {
     const Row& row = rows[static_cast<size_t>(info.number - 1)];
-    std::printf("%4d %4s %7g %7g %15.9g %s  %s\n", info.number, row.dimensions.c_str(), info.fmin,
-                info.stepmax, row.start_value, best_columns(row).c_str(), info.summary);
+    std::fprintf(out, "%4d %4s %7g %7g %15.9g %s  %s\n", info.number, row.dimensions.c_str(),
+                 info.fmin, info.stepmax, row.start_value, best_columns(row).c_str(), info.summary);
   }
-  print_footnotes(rows);
+  print_footnotes(out, rows);
 }
 
 }  // namespace
 
-int run_list(const ListArgs& args) {
-  if (args.positional.size() > 1) return unexpected_argument("list", args.positional[1]);
+int run_list(const Console& io, const ListArgs& args) {
+  if (args.positional.size() > 1) return unexpected_argument(io.err, "list", args.positional[1]);
   bool minimax = true;
   bool nonsmooth = true;
   if (!args.positional.empty()) {
     const auto collection = collection_argument(args.positional[0]);
-    if (!collection.ok()) return usage_error("list", collection.error);
+    if (!collection.ok()) return usage_error(io.err, "list", collection.error);
     minimax = collection.value == Collection::minimax;
     nonsmooth = !minimax;
   }
@@ -189,12 +189,12 @@ int run_list(const ListArgs& args) {
     Json out = Json::object();
     if (minimax) out["minimax"] = minimax_json();
     if (nonsmooth) out["nonsmooth"] = nonsmooth_json();
-    print_json(out);
+    print_json(io.out, out);
     return 0;
   }
-  if (minimax) print_minimax();
-  if (minimax && nonsmooth) std::printf("\n");
-  if (nonsmooth) print_nonsmooth();
+  if (minimax) print_minimax(io.out);
+  if (minimax && nonsmooth) std::fprintf(io.out, "\n");
+  if (nonsmooth) print_nonsmooth(io.out);
   return 0;
 }
 
