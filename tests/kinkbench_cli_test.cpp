@@ -195,6 +195,16 @@ TEST(KinkbenchCommand, ListShowsTheOptimumTheGapAndTheDimensionsHonestly) {
   EXPECT_EQ(run_kinkbench("list minimax").out.find("local minimum"), std::string::npos);
 }
 
+TEST(KinkbenchCommand, HessianIsRefusedWhereItsTextWouldTakeGigabytes) {
+  const CommandRun r = run_kinkbench("eval minimax 5 --n 2001 --hessian");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "kinkbench: --hessian prints n(n+1)/2 numbers; it takes n <= 2000, got 2001 (see "
+            "'kinkbench eval --help')\n");
+  EXPECT_TRUE(r.out.empty());
+  EXPECT_EQ(run_kinkbench("eval minimax 5 --n 2001 --gradient").status, 0);
+}
+
 TEST(KinkbenchCommand, EvalPrintsValueGradientAndHessian) {
   const CommandRun r = run_kinkbench("eval minimax 1 --gradient --hessian");
   ASSERT_EQ(r.status, 0) << r.err;

@@ -21,6 +21,9 @@ std::string quote(std::string_view text);  // escaped, between single quotes
 // The command holds x, and with --hessian the packed Hessian: keep n to a size whose
 // Hessian fits a few hundred megabytes.
 constexpr int kMaxN = 10000;
+// A printed Hessian is n(n+1)/2 numbers, held as text before it is written: at n = 10000
+// that took gigabytes and many seconds. 2000 keeps it to some tens of megabytes.
+constexpr int kMaxHessianN = 2000;
 
 template <class T>
 struct Parsed {

@@ -166,6 +166,11 @@ int run_eval(const Console& io, const EvalArgs& args) {
     if (!n.ok()) return usage_error(io.err, "eval", n.error);
     r.n = n.value;
   }
+  if (r.hessian && r.n > kMaxHessianN) {
+    return usage_error(io.err, "eval",
+                       "--hessian prints n(n+1)/2 numbers; it takes n <= " +
+                           std::to_string(kMaxHessianN) + ", got " + std::to_string(r.n));
+  }
   if (args.stream) return run_stream(io, args, r);
   if (args.x) {
     auto x = point_option(*args.x);
