@@ -288,21 +288,7 @@ def _row(e):
 
 
 def main(argv):
-    quick = "--quick" in argv
-    try:
-        numbers = [int(a) for a in argv if a != "--quick"]
-    except ValueError:
-        print("usage: minimax_optima.py [--quick] [NUMBERS...]", file=sys.stderr)
-        return 2
-    if any(not 1 <= i <= 25 for i in numbers):
-        print("minimax_optima.py: problem numbers run from 1 to 25", file=sys.stderr)
-        return 2
-    entries = []
-    for i in sorted(numbers) if numbers else range(1, 26):
-        entries.append(solve_one(i, quick))
-        print(_row(entries[-1]), flush=True)
-    update(entries)
-    return 0
+    return _optima_file.main(argv, "minimax_optima.py", solve_one, _row, update)
 
 
 if __name__ == "__main__":

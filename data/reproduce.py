@@ -15,6 +15,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+import _optima_file  # noqa: E402
 
 SCRIPTS = {"minimax": "minimax_optima", "nonsmooth": "nonsmooth_optima"}
 
@@ -23,13 +24,9 @@ def main(argv):
     quick = "--quick" in argv
     words = [a for a in argv if a != "--quick"]
     collections = [w for w in words if w in SCRIPTS] or list(SCRIPTS)
-    try:
-        numbers = [int(w) for w in words if w not in SCRIPTS]
-    except ValueError:
-        print("usage: reproduce.py [--quick] [minimax|nonsmooth] [NUMBERS...]", file=sys.stderr)
-        return 2
-    if any(not 1 <= i <= 25 for i in numbers):
-        print("reproduce.py: problem numbers run from 1 to 25", file=sys.stderr)
+    numbers = _optima_file.problem_numbers([w for w in words if w not in SCRIPTS],
+                                           "reproduce.py [minimax|nonsmooth]")
+    if numbers is None:
         return 2
     for name in collections:
         if not os.path.exists(os.path.join(HERE, SCRIPTS[name] + ".py")):
@@ -39,7 +36,7 @@ def main(argv):
         module = importlib.import_module(SCRIPTS[name])
         print(f"{name}:", flush=True)
         entries = []
-        for i in sorted(numbers) if numbers else range(1, 26):
+        for i in numbers:
             entries += module.solve([i], quick=quick)
             print(f"  {name} {i:2d}: {entries[-1]['best_value']!r} ({entries[-1]['status']})",
                   flush=True)
