@@ -1,0 +1,166 @@
+// Reference side of the Octave tests: the C++ API's results as 16-digit hex bit patterns,
+// one tagged line each, for every problem at its smallest n and three more (where the
+// problem takes them), at the start and at three seeded points. The test reads the
+// points from here too, so that no number is computed twice.
+//
+//   case COLLECTION NUMBER N
+//   start  m itype fmin stepmax x0 (minimax) | fmin stepmax x0 (nonsmooth)
+//   best   fstar xstar, or nothing when none is stored for N
+//   points the points, one after the other
+//   then per point, minimax:   f K fk gk packed-Hk   for k = 1..m
+//                              values f1..fm
+//                              jacobian  the C++ rows, one after the other
+//                              objective value k
+//                              largest   value k
+//                   nonsmooth: f f g packed-H
+// K is decimal; every other number is a bit pattern (k as a double).
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "kinkbench/minimax.hpp"
+#include "kinkbench/nonsmooth.hpp"
+
+namespace {
+
+constexpr int kExtraN = 3;
+constexpr int kSeededPoints = 3;
+
+void put(double v) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &v, sizeof v);
+  std::printf(" %016" PRIx64, bits);
+}
+
+void put(std::span<const double> values) {
+  for (double v : values) put(v);
+}
+
+std::size_t packed_size(std::size_t n) { return n * (n + 1) / 2; }
+
+// The start and kSeededPoints moves from it of 0.2 (1 + |x0_i|) times a uniform number in
+// (-1, 1), drawn from the bits of a fixed generator.
+std::vector<double> points_for(int number, int n, std::span<const double> x0) {
+  std::mt19937_64 bits(static_cast<std::uint64_t>(1000 * number + n));
+  std::vector<double> points(x0.begin(), x0.end());
+  for (int i = 0; i < kSeededPoints; ++i) {
+    for (double xi : x0) {
+      const double u = static_cast<double>(bits() >> 11) * 0x1p-52 - 1.0;
+      points.push_back(xi + 0.2 * (1.0 + (xi < 0 ? -xi : xi)) * u);
+    }
+  }
+  std::printf("points");
+  put(points);
+  std::printf("\n");
+  return points;
+}
+
+void put_best(const kinkbench::BestKnown* best) {
+  std::printf("best");
+  if (best != nullptr) {
+    put(best->value);
+    put(best->point);
+  }
+  std::printf("\n");
+}
+
+int minimax(int number, int n, int capacity) {
+  const auto created = kinkbench::MinimaxProblem::create(number, n, capacity);
+  if (!created) {
+    std::fprintf(stderr, "reference_driver: %s\n", created.error().message.c_str());
+    return 1;
+  }
+  const auto& p = *created;
+  const auto un = static_cast<std::size_t>(n), um = static_cast<std::size_t>(p.m());
+  std::printf("case minimax %d %d\nstart", number, n);
+  put(p.m());
+  put(p.itype());
+  put(p.fmin());
+  put(p.stepmax());
+  put(p.start());
+  std::printf("\n");
+  put_best(p.best_known());
+  const std::vector<double> points = points_for(number, n, p.start());
+  for (std::size_t i = 0; i < points.size() / un; ++i) {
+    const std::span<const double> x(points.data() + i * un, un);
+    for (int k = 1; k <= p.m(); ++k) {
+      double f = 0.0;
+      std::vector<double> g(un, 0.0), h(packed_size(un), 0.0);
+      p.value(k, x, f);
+      p.gradient(k, x, g);
+      p.hessian(k, x, h);
+      std::printf("f %d", k);
+      put(f);
+      put(g);
+      put(h);
+      std::printf("\n");
+    }
+    std::vector<double> values(um, 0.0), jacobian(um * un, 0.0);
+    p.values(x, values);
+    p.jacobian(x, jacobian);
+    std::printf("values");
+    put(values);
+    std::printf("\njacobian");
+    put(jacobian);
+    const auto objective = p.objective(x);
+    const auto largest = p.largest(x);
+    std::printf("\nobjective");
+    put(objective.value);
+    put(objective.k);
+    std::printf("\nlargest");
+    put(largest.value);
+    put(largest.k);
+    std::printf("\n");
+  }
+  return 0;
+}
+
+int nonsmooth(int number, int n) {
+  const auto created = kinkbench::NonsmoothProblem::create(number, n);
+  if (!created) {
+    std::fprintf(stderr, "reference_driver: %s\n", created.error().message.c_str());
+    return 1;
+  }
+  const auto& p = *created;
+  const auto un = static_cast<std::size_t>(n);
+  std::printf("case nonsmooth %d %d\nstart", number, n);
+  put(p.fmin());
+  put(p.stepmax());
+  put(p.start());
+  std::printf("\n");
+  put_best(p.best_known());
+  const std::vector<double> points = points_for(number, n, p.start());
+  for (std::size_t i = 0; i < points.size() / un; ++i) {
+    const std::span<const double> x(points.data() + i * un, un);
+    double f = 0.0;
+    std::vector<double> g(un, 0.0), h(packed_size(un), 0.0);
+    p.value(x, f);
+    p.gradient(x, g);
+    p.hessian(x, h);
+    std::printf("f");
+    put(f);
+    put(g);
+    put(h);
+    std::printf("\n");
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main() {
+  for (const auto& row : kinkbench::minimax_problems()) {
+    for (int n : {row.min_n, row.min_n + kExtraN}) {
+      if (minimax(row.number, n, row.m) != 0) return 1;
+    }
+  }
+  for (const auto& row : kinkbench::nonsmooth_problems()) {
+    for (int n : {row.min_n, row.min_n + kExtraN}) {
+      if (row.max_n != 0 && n > row.max_n) continue;
+      if (nonsmooth(row.number, n) != 0) return 1;
+    }
+  }
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}

@@ -1,0 +1,136 @@
+% Every number the Octave package gives equals the C++ API's bit for bit, one point at a
+% time and as a batch of columns, for all 50 problems at their smallest n and three
+% more, at the start and at seeded points. The reference driver prints the C++ side as
+% bit patterns, points included.
+1;
+
+function b = bits(v)
+  b = typecast(double(v(:)), 'uint64');
+end
+
+function expect_same(got, want_bits, what)
+  global compared
+  if ~isequal(bits(got), want_bits(:))
+    at = find(bits(got) ~= want_bits(:), 1);
+    error('test:differs', '%s: differs from the C++ API (first at word %d of %d)', what, ...
+          at, numel(want_bits));
+  end
+  compared = compared + numel(want_bits);
+end
+
+% The words of a line after its tag (and, for "f K", after K), as bit patterns.
+function w = words(line, skip)
+  parts = strsplit(strtrim(line), ' ');
+  parts = parts(2 + skip:end);
+  if isempty(parts)
+    w = zeros(0, 1, 'uint64');
+  else
+    w = typecast(hex2num(char(parts)), 'uint64');
+  end
+end
+
+% The lower triangle by rows, as the C++ API packs it, read from a dense matrix.
+function t = packed(h)
+  ht = h.';
+  t = ht(triu(true(size(h, 1))));
+end
+
+global compared
+compared = 0;
+driver = getenv('KINKBENCH_OCTAVE_REFERENCE');
+[status, text] = system(sprintf('"%s"', driver));
+if status ~= 0
+  error('test:driver', 'the reference driver failed: %s', text);
+end
+lines = strsplit(text, "\n");
+lines = lines(~cellfun('isempty', lines));
+at = 1;
+cases = 0;
+problems = {};
+while at <= numel(lines)
+  head = strsplit(lines{at}, ' ');
+  assert(strcmp(head{1}, 'case'), 'expected a case line, got %s', lines{at});
+  collection = head{2};
+  number = str2double(head{3});
+  n = str2double(head{4});
+  who = sprintf('%s %d n=%d', collection, number, n);
+  start = words(lines{at + 1}, 0);
+  best = words(lines{at + 2}, 0);
+  points = reshape(typecast(words(lines{at + 3}, 0), 'double'), n, []);
+  at = at + 4;
+  if strcmp(collection, 'minimax')
+    p = kinkbench.minimax(number, n);
+    expect_same([p.m; p.itype; p.fmin; p.stepmax; p.x0], start, [who ' set-up']);
+  else
+    p = kinkbench.nonsmooth(number, n);
+    expect_same([p.fmin; p.stepmax; p.x0], start, [who ' set-up']);
+  end
+  expect_same([p.fstar; p.xstar], best, [who ' best known']);
+  assert(isempty(best) == isempty(p.status), '%s: status "%s" beside fstar', who, p.status);
+  count = size(points, 2);
+  if strcmp(collection, 'minimax')
+    m = p.m;
+    % Each point alone, then all of them as one batch, against the same reference lines.
+    [bv, bk] = p.objective(points);
+    [lv, lk] = p.largest(points);
+    bvalues = p.values(points);
+    bjacobian = p.jacobian(points);
+    for k = 1:m
+      bf{k} = p.value(points, k);
+      bg{k} = p.gradient(points, k);
+      bh{k} = p.hessian(points, k);
+    end
+    for i = 1:count
+      x = points(:, i);
+      for k = 1:m
+        line = lines{at};
+        assert(sscanf(line, 'f %d', 1) == k, '%s: expected f_%d, got %s', who, k, line(1:8));
+        want = words(line, 1);
+        h = p.hessian(x, k);
+        assert(isequal(bits(h), bits(h.')), '%s: Hessian of f_%d not symmetric', who, k);
+        expect_same([p.value(x, k); p.gradient(x, k); packed(h)], want, ...
+                    sprintf('%s f_%d at point %d', who, k, i));
+        expect_same([bf{k}(i); bg{k}(:, i); packed(bh{k}(:, :, i))], want, ...
+                    sprintf('%s f_%d at point %d of a batch', who, k, i));
+        at = at + 1;
+      end
+      want = words(lines{at}, 0);
+      expect_same(p.values(x), want, sprintf('%s values at point %d', who, i));
+      expect_same(bvalues(:, i), want, sprintf('%s values at point %d of a batch', who, i));
+      want = words(lines{at + 1}, 0);
+      j = p.jacobian(x);
+      assert(isequal(size(j), [m n]), '%s: jacobian is %s', who, mat2str(size(j)));
+      expect_same(reshape(j.', [], 1), want, sprintf('%s jacobian at point %d', who, i));
+      expect_same(reshape(bjacobian(:, :, i).', [], 1), want, ...
+                  sprintf('%s jacobian at point %d of a batch', who, i));
+      [v, k] = p.objective(x);
+      expect_same([v; k], words(lines{at + 2}, 0), sprintf('%s objective at point %d', who, i));
+      expect_same([bv(i); bk(i)], words(lines{at + 2}, 0), sprintf('%s batch objective', who));
+      [v, k] = p.largest(x);
+      expect_same([v; k], words(lines{at + 3}, 0), sprintf('%s largest at point %d', who, i));
+      expect_same([lv(i); lk(i)], words(lines{at + 3}, 0), sprintf('%s batch largest', who));
+      at = at + 4;
+    end
+  else
+    bf = p.value(points);
+    bg = p.gradient(points);
+    bh = p.hessian(points);
+    assert(isequal(bits(p.objective(points)), bits(bf)), '%s: objective is not value', who);
+    for i = 1:count
+      x = points(:, i);
+      want = words(lines{at}, 0);
+      h = p.hessian(x);
+      assert(isequal(bits(h), bits(h.')), '%s: Hessian not symmetric', who);
+      expect_same([p.value(x); p.gradient(x); packed(h)], want, sprintf('%s at point %d', who, i));
+      expect_same([bf(i); bg(:, i); packed(bh(:, :, i))], want, ...
+                  sprintf('%s at point %d of a batch', who, i));
+      at = at + 1;
+    end
+  end
+  cases = cases + 1;
+  problems{end + 1} = sprintf('%s %d', collection, number);
+end
+problems = unique(problems);
+assert(numel(problems) == 50, 'only %d problems compared', numel(problems));
+printf('bit for bit: %d numbers equal to the C++ API over %d problems (%d set-ups), 0 differences\n', ...
+       compared, numel(problems), cases);
