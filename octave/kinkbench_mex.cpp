@@ -7,7 +7,7 @@
 //   kinkbench_mex('problems')                                 -> struct array, both tables
 //
 // KEY is the 'key' field of the create struct. Each call sets its problem up afresh from
-// the key: a set-up costs well under a microsecond for most problems, next to some 30 us
+// the key: a set-up costs well under a microsecond for most problems, next to some 20 us
 // per call from the interpreter, and it leaves the MEX without state, so that `clear mex`,
 // copies and saved objects cannot outlive or share a problem.
 //

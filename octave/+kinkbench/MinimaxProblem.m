@@ -47,32 +47,32 @@ classdef MinimaxProblem < handle
 
     function f = value(obj, varargin)
       % p.value(x, k): f_k(x), 1-by-N for an n-by-N x.
-      f = kinkbench.kinkbench_mex('value', obj.key, varargin{:});
+      f = kinkbench_mex('value', obj.key, varargin{:});
     end
     function g = gradient(obj, varargin)
       % p.gradient(x, k): the gradient of f_k, n-by-1 (n-by-N for an n-by-N x).
-      g = kinkbench.kinkbench_mex('gradient', obj.key, varargin{:});
+      g = kinkbench_mex('gradient', obj.key, varargin{:});
     end
     function h = hessian(obj, varargin)
       % p.hessian(x, k): the Hessian of f_k, dense symmetric n-by-n (n-by-n-by-N).
-      h = kinkbench.kinkbench_mex('hessian', obj.key, varargin{:});
+      h = kinkbench_mex('hessian', obj.key, varargin{:});
     end
     function v = values(obj, varargin)
       % p.values(x): f_1..f_m, m-by-1 (m-by-N for an n-by-N x).
-      v = kinkbench.kinkbench_mex('values', obj.key, varargin{:});
+      v = kinkbench_mex('values', obj.key, varargin{:});
     end
     function j = jacobian(obj, varargin)
       % p.jacobian(x): m-by-n, row k the gradient of f_k (m-by-n-by-N).
-      j = kinkbench.kinkbench_mex('jacobian', obj.key, varargin{:});
+      j = kinkbench_mex('jacobian', obj.key, varargin{:});
     end
     function varargout = objective(obj, varargin)
       % [f, k] = p.objective(x): max f_k, or max |f_k| for the data fits (see
       % form), and the first k attaining it; 1-by-N each for an n-by-N x.
-      [varargout{1:max(nargout, 1)}] = kinkbench.kinkbench_mex('objective', obj.key, varargin{:});
+      [varargout{1:max(nargout, 1)}] = kinkbench_mex('objective', obj.key, varargin{:});
     end
     function varargout = largest(obj, varargin)
       % [f, k] = p.largest(x): the plain max f_k and the first k attaining it.
-      [varargout{1:max(nargout, 1)}] = kinkbench.kinkbench_mex('largest', obj.key, varargin{:});
+      [varargout{1:max(nargout, 1)}] = kinkbench_mex('largest', obj.key, varargin{:});
     end
 
     function disp(obj)

@@ -47,19 +47,19 @@ classdef NonsmoothProblem < handle
 
     function f = value(obj, varargin)
       % p.value(x): f(x), 1-by-N for an n-by-N x.
-      f = kinkbench.kinkbench_mex('value', obj.key, varargin{:});
+      f = kinkbench_mex('value', obj.key, varargin{:});
     end
     function f = objective(obj, varargin)
       % p.objective(x): f(x), as p.value(x).
-      f = kinkbench.kinkbench_mex('objective', obj.key, varargin{:});
+      f = kinkbench_mex('objective', obj.key, varargin{:});
     end
     function g = gradient(obj, varargin)
       % p.gradient(x): the gradient, n-by-1 (n-by-N for an n-by-N x).
-      g = kinkbench.kinkbench_mex('gradient', obj.key, varargin{:});
+      g = kinkbench_mex('gradient', obj.key, varargin{:});
     end
     function h = hessian(obj, varargin)
       % p.hessian(x): the Hessian, dense symmetric n-by-n (n-by-n-by-N).
-      h = kinkbench.kinkbench_mex('hessian', obj.key, varargin{:});
+      h = kinkbench_mex('hessian', obj.key, varargin{:});
     end
 
     function disp(obj)

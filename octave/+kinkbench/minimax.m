@@ -42,5 +42,5 @@ end
 if nargin < 3
   capacity = [];
 end
-p = kinkbench.MinimaxProblem(kinkbench.kinkbench_mex('create', 'minimax', number, n, capacity));
+p = kinkbench.MinimaxProblem(kinkbench_mex('create', 'minimax', number, n, capacity));
 end

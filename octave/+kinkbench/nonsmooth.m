@@ -33,5 +33,5 @@ end
 if nargin < 2
   n = [];
 end
-p = kinkbench.NonsmoothProblem(kinkbench.kinkbench_mex('create', 'nonsmooth', number, n));
+p = kinkbench.NonsmoothProblem(kinkbench_mex('create', 'nonsmooth', number, n));
 end

@@ -11,5 +11,5 @@ function list = problems()
 %     fits = list(strcmp({list.form}, 'max |f_k|'));
 %
 %   See also kinkbench.minimax, kinkbench.nonsmooth.
-list = kinkbench.kinkbench_mex('problems');
+list = kinkbench_mex('problems');
 end
