@@ -8,25 +8,46 @@ function b = bits(v)
   b = typecast(double(v(:)), 'uint64');
 end
 
-function expect_same(got, want_bits, what)
-  global compared
-  if ~isequal(bits(got), want_bits(:))
-    at = find(bits(got) ~= want_bits(:), 1);
-    error('test:differs', '%s: differs from the C++ API (first at word %d of %d)', what, ...
-          at, numel(want_bits));
-  end
-  compared = compared + numel(want_bits);
+% Pairs (what Octave gave, the reference's bit patterns) are gathered for a whole case and
+% compared at once; a difference is reported by the label of its pair.
+function expect_same(got, want_bits, what, counted)
+  global pending
+  pending.got{end + 1} = bits(got);
+  pending.want{end + 1} = want_bits(:);
+  pending.what{end + 1} = what;
+  pending.counted(end + 1) = nargin < 4 || counted;
 end
 
-% The words of a line after its tag (and, for "f K", after K), as bit patterns.
-function w = words(line, skip)
-  parts = strsplit(strtrim(line), ' ');
-  parts = parts(2 + skip:end);
-  if isempty(parts)
-    w = zeros(0, 1, 'uint64');
-  else
-    w = typecast(hex2num(char(parts)), 'uint64');
+function compare_pending()
+  global pending compared
+  got = vertcat(pending.got{:});
+  want = vertcat(pending.want{:});
+  if ~isequal(got, want)
+    for i = 1:numel(pending.what)
+      if ~isequal(pending.got{i}, pending.want{i})
+        error('test:differs', '%s: differs from the C++ API (%d words here, %d there)', ...
+              pending.what{i}, numel(pending.got{i}), numel(pending.want{i}));
+      end
+    end
   end
+  compared = compared + sum(cellfun('numel', pending.want(pending.counted)));
+  pending = struct('got', {{}}, 'want', {{}}, 'what', {{}}, 'counted', false(1, 0));
+end
+
+% The bit patterns on a line after its first `skip` + 1 words: each is 16 hex digits and
+% a blank, so they are read as the rows of one character matrix.
+function w = words(line, skip)
+  blanks = find(line == ' ', skip + 1);
+  if numel(blanks) < skip + 1
+    w = zeros(0, 1, 'uint64');
+    return
+  end
+  hex = [line(blanks(end) + 1:end) ' '];
+  if mod(numel(hex), 17) ~= 0
+    error('test:driver', 'malformed line: %s', line(1:min(end, 40)));
+  end
+  hex = reshape(hex, 17, []).';
+  w = typecast(hex2num(hex(:, 1:16)), 'uint64');
 end
 
 % The lower triangle by rows, as the C++ API packs it, read from a dense matrix.
@@ -35,15 +56,15 @@ function t = packed(h)
   t = ht(triu(true(size(h, 1))));
 end
 
-global compared
+global compared pending
 compared = 0;
+pending = struct('got', {{}}, 'want', {{}}, 'what', {{}}, 'counted', false(1, 0));
 driver = getenv('KINKBENCH_OCTAVE_REFERENCE');
 [status, text] = system(sprintf('"%s"', driver));
 if status ~= 0
   error('test:driver', 'the reference driver failed: %s', text);
 end
-lines = strsplit(text, "\n");
-lines = lines(~cellfun('isempty', lines));
+lines = regexp(text, '[^\n]+', 'match');
 at = 1;
 cases = 0;
 problems = {};
@@ -84,10 +105,12 @@ while at <= numel(lines)
       x = points(:, i);
       for k = 1:m
         line = lines{at};
-        assert(sscanf(line, 'f %d', 1) == k, '%s: expected f_%d, got %s', who, k, line(1:8));
+        if sscanf(line, 'f %d', 1) ~= k
+          error('test:driver', '%s: expected f_%d, got %s', who, k, line(1:8));
+        end
         want = words(line, 1);
         h = p.hessian(x, k);
-        assert(isequal(bits(h), bits(h.')), '%s: Hessian of f_%d not symmetric', who, k);
+        expect_same(h.', bits(h), sprintf('%s symmetry of the Hessian of f_%d', who, k), false);
         expect_same([p.value(x, k); p.gradient(x, k); packed(h)], want, ...
                     sprintf('%s f_%d at point %d', who, k, i));
         expect_same([bf{k}(i); bg{k}(:, i); packed(bh{k}(:, :, i))], want, ...
@@ -99,7 +122,9 @@ while at <= numel(lines)
       expect_same(bvalues(:, i), want, sprintf('%s values at point %d of a batch', who, i));
       want = words(lines{at + 1}, 0);
       j = p.jacobian(x);
-      assert(isequal(size(j), [m n]), '%s: jacobian is %s', who, mat2str(size(j)));
+      if ~isequal(size(j), [m n])
+        error('test:shape', '%s: jacobian is %s', who, mat2str(size(j)));
+      end
       expect_same(reshape(j.', [], 1), want, sprintf('%s jacobian at point %d', who, i));
       expect_same(reshape(bjacobian(:, :, i).', [], 1), want, ...
                   sprintf('%s jacobian at point %d of a batch', who, i));
@@ -120,13 +145,14 @@ while at <= numel(lines)
       x = points(:, i);
       want = words(lines{at}, 0);
       h = p.hessian(x);
-      assert(isequal(bits(h), bits(h.')), '%s: Hessian not symmetric', who);
+      expect_same(h.', bits(h), sprintf('%s symmetry of the Hessian', who), false);
       expect_same([p.value(x); p.gradient(x); packed(h)], want, sprintf('%s at point %d', who, i));
       expect_same([bf(i); bg(:, i); packed(bh(:, :, i))], want, ...
                   sprintf('%s at point %d of a batch', who, i));
       at = at + 1;
     end
   end
+  compare_pending();
   cases = cases + 1;
   problems{end + 1} = sprintf('%s %d', collection, number);
 end
