@@ -429,20 +429,31 @@ void op_best(const Call& c) {
   if (ks) c.plhs[1] = ks;
 }
 
+// What an operation takes after the point x. A new kind (a tolerance, say) is a value
+// here and its check in evaluate().
+enum class Extra {
+  none,
+  k,  // minimax only: the operation is about one f_k; nonsmooth problems take nothing
+};
+
 struct Operation {
   const char* name;
   Handler handler;
-  bool nonsmooth;   // offered for the nonsmooth collection (all are for minimax)
-  bool takes_k;     // minimax only: the operation is about one f_k
-  int max_outputs;  // nonsmooth outputs are always 1
+  bool nonsmooth;  // offered for the nonsmooth collection too
+  Extra extra;
+  int minimax_outputs;
+  int nonsmooth_outputs;
 };
 
 // A new evaluation is a handler and one row here, and a method in each class.
 constexpr Operation kOperations[] = {
-    {"value", op_value, true, true, 1},          {"gradient", op_gradient, true, true, 1},
-    {"hessian", op_hessian, true, true, 1},      {"values", op_values, false, false, 1},
-    {"jacobian", op_jacobian, false, false, 1},  {"objective", op_best<false>, true, false, 2},
-    {"largest", op_best<true>, false, false, 2},
+    {"value", op_value, true, Extra::k, 1, 1},
+    {"gradient", op_gradient, true, Extra::k, 1, 1},
+    {"hessian", op_hessian, true, Extra::k, 1, 1},
+    {"values", op_values, false, Extra::none, 1, 0},
+    {"jacobian", op_jacobian, false, Extra::none, 1, 0},
+    {"objective", op_best<false>, true, Extra::none, 2, 1},
+    {"largest", op_best<true>, false, Extra::none, 2, 0},
 };
 
 const Operation* find_operation(const char* name) {
@@ -466,7 +477,7 @@ void evaluate(const Operation& op, int nlhs, mxArray* plhs[], int nrhs, const mx
            "objective f: use value",
            op.name, c.key.number);
   }
-  const bool takes_k = minimax && op.takes_k;
+  const bool takes_k = minimax && op.extra == Extra::k;
   const int inputs = takes_k ? 2 : 1;
   if (nrhs - 2 != inputs) {
     if (takes_k) {
@@ -474,9 +485,9 @@ void evaluate(const Operation& op, int nlhs, mxArray* plhs[], int nrhs, const mx
              op.name, op.name, c.key.m);
     }
     refuse("kinkbench:badArgument", "%s takes one argument, the point x: p.%s(x)%s", op.name,
-           op.name, minimax ? "" : " (nonsmooth problems take no k)");
+           op.name, !minimax && op.extra == Extra::k ? " (nonsmooth problems take no k)" : "");
   }
-  const int max_outputs = minimax ? op.max_outputs : 1;
+  const int max_outputs = minimax ? op.minimax_outputs : op.nonsmooth_outputs;
   if (nlhs > max_outputs) {
     refuse("kinkbench:badArgument", "%s gives %d output%s for a %s problem, %d requested", op.name,
            max_outputs, max_outputs == 1 ? "" : "s", collection, nlhs);
