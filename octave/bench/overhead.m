@@ -17,7 +17,7 @@ cases = {kinkbench.minimax(1), 1; kinkbench.nonsmooth(1), []; kinkbench.nonsmoot
 floor_object = EmptyProblem();
 fprintf('%-24s %12s %14s %14s %14s %8s\n', 'problem', 'empty MEX', 'kinkbench MEX', ...
         'empty method', 'p.value', 'ratio');
-for i = 1:rows(cases)
+for i = 1:size(cases, 1)
   [p, k] = cases{i, :};
   x = p.x0;
   key = [1 p.number p.n p.m p.m];

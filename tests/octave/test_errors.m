@@ -101,4 +101,8 @@ assert(isequal(size(q.gradient(zeros(4, 0))), [4 0]));
 assert(isequal(size(p.jacobian(zeros(3, 0))), [21 3 0]));
 [f, k] = p.objective(zeros(3, 0));
 assert(isequal(size(f), [1 0]) && isequal(size(k), [1 0]));
+% A handle holds no state in the MEX function: unloading it changes nothing.
+before = p.jacobian(p.x0);
+clear mex
+assert(isequal(typecast(p.jacobian(p.x0)(:), 'uint64'), typecast(before(:), 'uint64')));
 printf('all refusals as expected\n');
