@@ -1,7 +1,8 @@
 function overhead(calls)
 %OVERHEAD  Per-call cost of the Octave package at n = 2, beside an empty MEX function.
 %   overhead(calls) times CALLS calls (default 5000) of each in 15 rounds and prints
-%   the fastest round per call (loop included; the machine may be busy):
+%   the fastest round's process CPU time per call (loop included), so that other work on a
+%   shared machine does not enter:
 %     empty MEX             empty_mex('value', key, x, k): the interpreter's floor
 %     kinkbench MEX         kinkbench_mex('value', key, x, k): checks, set-up,
 %                           one evaluation
@@ -28,30 +29,29 @@ for i = 1:size(cases, 1)
     key = [2 p.number p.n 0 1];
   end
   t = zeros(4, 15);
-  % Fifteen rounds, each timing the four in turn, so that a slow spell of the machine
-  % falls on all of them; written out, since a function handle's call costs more than
-  % an empty MEX function's.
+  % Fifteen rounds, each timing the four in turn; written out, since a function handle's
+  % call costs more than an empty MEX function's.
   for r = 1:15
-    tic;
+    t0 = cputime;
     for i = 1:calls
       empty_mex('value', key, args{:});
     end
-    t(1, r) = toc;
-    tic;
+    t(1, r) = cputime - t0;
+    t0 = cputime;
     for i = 1:calls
       kinkbench_mex('value', key, args{:});
     end
-    t(2, r) = toc;
-    tic;
+    t(2, r) = cputime - t0;
+    t0 = cputime;
     for i = 1:calls
       floor_object.value(args{:});
     end
-    t(3, r) = toc;
-    tic;
+    t(3, r) = cputime - t0;
+    t0 = cputime;
     for i = 1:calls
       p.value(args{:});
     end
-    t(4, r) = toc;
+    t(4, r) = cputime - t0;
   end
   t = min(t, [], 2).' / calls;
   fprintf('%-24s %9.2f us %11.2f us %11.2f us %11.2f us %8.2f\n', ...
