@@ -45,8 +45,13 @@ struct Refusal {
   char message[512];
 };
 
-[[noreturn]] __attribute__((format(printf, 2, 3))) void refuse(const char* id, const char* format,
-                                                               ...) {
+#if defined(__GNUC__)
+#define KINKBENCH_PRINTF_LIKE __attribute__((format(printf, 2, 3)))
+#else
+#define KINKBENCH_PRINTF_LIKE
+#endif
+
+[[noreturn]] KINKBENCH_PRINTF_LIKE void refuse(const char* id, const char* format, ...) {
   Refusal refusal{id, {}};
   va_list args;
   va_start(args, format);
@@ -104,9 +109,7 @@ Kind kind_of(const mxArray* a) {
   return k;
 }
 
-// A scalar that must hold a whole number. Any real numeric class will do (7, int32(7),
-// single(7)); logical, char, complex and non-scalars are refused, and so are NaN, Inf and
-// fractions, with `id` naming what the number selects.
+// The one element of a real numeric array, as a double.
 double scalar_value(const mxArray* a) {
   const void* data = mxGetData(a);
   switch (mxGetClassID(a)) {
@@ -135,6 +138,9 @@ double scalar_value(const mxArray* a) {
   }
 }
 
+// A scalar that must hold a whole number. Any real numeric class will do (7, int32(7),
+// single(7)); logical, char, complex and non-scalars are refused, and so are NaN, Inf and
+// fractions, with `id` naming what the number selects.
 long long whole_number(const mxArray* a, const char* name, const char* id) {
   if (!mxIsNumeric(a) || mxIsComplex(a) || mxIsSparse(a)) {
     refuse("kinkbench:badType", "%s must be a real whole number, got a %s", name, kind_of(a).text);
@@ -149,8 +155,7 @@ long long whole_number(const mxArray* a, const char* name, const char* id) {
   return static_cast<long long>(v);
 }
 
-// n and capacity: [] (or absent) takes the default. What no int holds is refused here in
-// the words the C++ set-up would use.
+// n and capacity: [] (or absent) takes the default.
 long long size_argument(const mxArray* a, const char* name, const char* id, int fallback) {
   if (a == nullptr || (mxIsDouble(a) && mxIsEmpty(a))) return fallback;
   return whole_number(a, name, id);
@@ -166,9 +171,8 @@ int problem_number(const mxArray* a, Collection c) {
   const long long number = whole_number(a, "the problem number", "kinkbench:badProblem");
   if (number < 1 || number > kProblemCount) {
     refuse("kinkbench:badProblem",
-           "%s problems are numbered 1..%d, got %lld; kinkbench.problems "
-           "lists them",
-           name_of(c), kProblemCount, number);
+           "%s problems are numbered 1..%d, got %lld; kinkbench.problems lists them", name_of(c),
+           kProblemCount, number);
   }
   return static_cast<int>(number);
 }
@@ -194,8 +198,8 @@ Key read_key(const mxArray* a) {
   for (std::size_t i = 0; i < kKeySize; ++i) {
     if (!(std::fabs(v[i]) < 2147483647.0) || v[i] != std::trunc(v[i])) {
       refuse("kinkbench:badArgument",
-             "the problem key holds %s, not a whole number; create "
-             "problems with kinkbench.minimax or kinkbench.nonsmooth",
+             "the problem key holds %s, not a whole number; create problems with kinkbench.minimax "
+             "or kinkbench.nonsmooth",
              show(v[i]).text);
     }
   }
@@ -207,8 +211,8 @@ Key read_key(const mxArray* a) {
   key.m = static_cast<int>(v[4]);
   if ((v[0] != 1 && v[0] != 2) || key.number < 1 || key.number > kProblemCount) {
     refuse("kinkbench:badArgument",
-           "the problem key names no problem; create problems with "
-           "kinkbench.minimax or kinkbench.nonsmooth");
+           "the problem key names no problem; create problems with kinkbench.minimax or "
+           "kinkbench.nonsmooth");
   }
   return key;
 }
@@ -252,14 +256,12 @@ Points points_of(const mxArray* x, const Key& key) {
   if (!mxIsDouble(x) || mxIsComplex(x) || mxIsSparse(x)) {
     if (mxIsDouble(x) && mxIsComplex(x)) {
       refuse("kinkbench:badType",
-             "x must be real, got a %s matrix; pass real(x) if the "
-             "imaginary part is meant to be dropped",
+             "x must be real, got a %s matrix; pass real(x) if the imaginary part is meant to be "
+             "dropped",
              kind_of(x).text);
     }
     if (mxIsSparse(x)) {
-      refuse("kinkbench:badType",
-             "x must be a full double matrix, got a %s matrix; pass "
-             "full(x)",
+      refuse("kinkbench:badType", "x must be a full double matrix, got a %s matrix; pass full(x)",
              kind_of(x).text);
     }
     refuse("kinkbench:badType", "x must be a double matrix, got %s%s", kind_of(x).text,
@@ -270,8 +272,8 @@ Points points_of(const mxArray* x, const Key& key) {
   if (mxGetNumberOfDimensions(x) != 2 || rows != n) {
     const bool row_vector = mxGetNumberOfDimensions(x) == 2 && rows == 1 && mxGetN(x) == n;
     refuse("kinkbench:badSize",
-           "%s problem %d is set up for n = %d: x must be %d-by-1, or "
-           "%d-by-N for N points as columns; got %s%s",
+           "%s problem %d is set up for n = %d: x must be %d-by-1, or %d-by-N for N points as "
+           "columns; got %s%s",
            collection, key.number, key.n, key.n, key.n, dims_of(x).text,
            row_vector ? "; pass x(:) for one point" : "");
   }
@@ -287,9 +289,8 @@ int k_of(const mxArray* a, const Key& key) {
   const long long k = whole_number(a, "k", "kinkbench:badIndex");
   if (k < 1 || k > key.m) {
     refuse("kinkbench:badIndex",
-           "k = %lld is outside 1..%d: minimax problem %d has m = %d "
-           "partial functions",
-           k, key.m, key.number, key.m);
+           "k = %lld is outside 1..%d: minimax problem %d has m = %d partial functions", k, key.m,
+           key.number, key.m);
   }
   return static_cast<int>(k);
 }
@@ -474,8 +475,7 @@ void evaluate(const Operation& op, int nlhs, mxArray* plhs[], int nrhs, const mx
   const char* collection = name_of(c.key.collection);
   if (!minimax && !op.nonsmooth) {
     refuse("kinkbench:badArgument",
-           "%s is for minimax problems; nonsmooth problem %d has one "
-           "objective f: use value",
+           "%s is for minimax problems; nonsmooth problem %d has one objective f: use value",
            op.name, c.key.number);
   }
   const bool takes_k = minimax && op.extra == Extra::k;
@@ -525,9 +525,8 @@ void put_best(mxArray* s, const kinkbench::BestKnown* best) {
 int dimension(long long n, Collection c, int number, int min_n) {
   if (n > kIntMax) {
     refuse("kinkbench:badDimension",
-           "%s problem %d: n = %lld is above the largest n an object "
-           "holds, %d",
-           name_of(c), number, n, kinkbench::kLargestDimension);
+           "%s problem %d: n = %lld is above the largest n an object holds, %d", name_of(c), number,
+           n, kinkbench::kLargestDimension);
   }
   if (n < -kIntMax) {
     refuse("kinkbench:badDimension", "%s problem %d needs n >= %d, got %lld", name_of(c), number,
@@ -539,8 +538,8 @@ int dimension(long long n, Collection c, int number, int min_n) {
 void create(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (nrhs < 3 || nrhs > 5 || !mxIsChar(prhs[1]) || nlhs > 1) {
     refuse("kinkbench:badArgument",
-           "create takes a collection, a problem number, n and a "
-           "capacity; use kinkbench.minimax or kinkbench.nonsmooth");
+           "create takes a collection, a problem number, n and a capacity; use kinkbench.minimax "
+           "or kinkbench.nonsmooth");
   }
   char name[16] = {};
   mxGetString(prhs[1], name, sizeof name);
@@ -551,8 +550,7 @@ void create(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     c = Collection::nonsmooth;
     if (nrhs > 4) {
       refuse("kinkbench:badArgument",
-             "nonsmooth problems take no capacity: "
-             "kinkbench.nonsmooth(number, n)");
+             "nonsmooth problems take no capacity: kinkbench.nonsmooth(number, n)");
     }
   } else {
     refuse("kinkbench:badArgument", "the collections are minimax and nonsmooth");
@@ -572,9 +570,8 @@ void create(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     key.n = dimension(n, c, number, info.min_n);
     if (capacity < -kIntMax) {
       refuse("kinkbench:badCapacity",
-             "minimax problem %d has %d partial functions, capacity "
-             "%lld is too small",
-             number, info.m, capacity);
+             "minimax problem %d has %d partial functions, capacity %lld is too small", number,
+             info.m, capacity);
     }
     key.capacity = static_cast<int>(std::min(capacity, kIntMax));  // more is never used
   } else {
@@ -693,8 +690,8 @@ void run(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   char name[32] = {};
   if (nrhs < 1 || !mxIsChar(prhs[0]) || mxGetString(prhs[0], name, sizeof name) != 0) {
     refuse("kinkbench:badArgument",
-           "the first argument names an operation; use "
-           "kinkbench.minimax or kinkbench.nonsmooth and the methods of what they return");
+           "the first argument names an operation; use kinkbench.minimax or kinkbench.nonsmooth "
+           "and the methods of what they return");
   }
   if (std::strcmp(name, "create") == 0) return create(nlhs, plhs, nrhs, prhs);
   if (std::strcmp(name, "problems") == 0) return problems(nlhs, plhs, nrhs);
