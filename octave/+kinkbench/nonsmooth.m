@@ -6,9 +6,10 @@ function p = nonsmooth(number, n)
 %
 %   The problem is one objective f of a point x with n components, with kinks.
 %   p is a kinkbench.NonsmoothProblem handle with the properties
-%     number, n, min_n, max_n ([] when there is no limit), fmin, stepmax, x0,
-%     form ('f'), summary, fstar, xstar, status   (the best-known optimum: []
-%     and '' when none is stored for this n; stored at the smallest n)
+%     number, n, min_n, max_n ([] when there is no limit), m (1: one
+%     objective), fmin, stepmax, x0, form ('f'), summary,
+%     fstar, xstar, status   (the best-known optimum: [] and '' when none is
+%                             stored for this n; stored at the smallest n)
 %   and the methods, where x is an n-by-1 point or n-by-N, one point per column:
 %     p.value(x)       f(x); 1-by-N for N points
 %     p.objective(x)   the same as p.value(x), so that code can treat both
