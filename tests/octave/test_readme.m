@@ -19,3 +19,17 @@ printed = strtrim(evalc(session{1}));
 assert(strcmp(printed, session{2}), 'the README shows "%s", the package prints "%s"', ...
        session{2}, printed);
 disp(printed);
+
+% The README's build command builds the MEX function (into a scratch folder here).
+build = regexp(readme, '```sh\n(CXXFLAGS=[^`]*?mkoctfile --mex[^`]*?)```', 'tokens', 'once');
+assert(~isempty(build), 'the README shows no mkoctfile command');
+scratch = tempname();
+mkdir(scratch);
+command = strrep(strrep(build{1}, 'build/default/octave/', [scratch '/']), 'build/default/', ...
+                 [getenv('KINKBENCH_BUILD_DIR') '/']);
+[status, output] = system(sprintf('cd "%s" && %s', source_dir, command));
+built = exist(fullfile(scratch, 'kinkbench_mex.mex'), 'file');
+confirm_recursive_rmdir(false);
+rmdir(scratch, 's');
+assert(status == 0 && built > 0, 'the README''s build command failed: %s', output);
+disp('the README''s build command builds the MEX function');
