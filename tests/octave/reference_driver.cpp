@@ -1,7 +1,8 @@
 // Reference side of the Octave tests: the C++ API's results as 16-digit hex bit patterns,
 // one tagged line each, for every problem at its smallest n and three more (where the
-// problem takes them), at the start and at three seeded points. The test reads the
-// points from here too, so that no number is computed twice.
+// problem takes them), at the start, at three seeded points and at the start with its last
+// component infinite. The test reads the points from here too, so that no number is
+// computed twice.
 //
 //   case COLLECTION NUMBER N
 //   start  m itype fmin stepmax x0 (minimax) | fmin stepmax x0 (nonsmooth)
@@ -15,6 +16,7 @@
 //                   nonsmooth: f f g packed-H
 // K is decimal; every other number is a bit pattern (k as a double).
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -40,8 +42,8 @@ void put(std::span<const double> values) {
 
 std::size_t packed_size(std::size_t n) { return n * (n + 1) / 2; }
 
-// The start and kSeededPoints moves from it of 0.2 (1 + |x0_i|) times a uniform number in
-// (-1, 1), drawn from the bits of a fixed generator.
+// The start, kSeededPoints moves from it of 0.2 (1 + |x0_i|) times a uniform number in
+// (-1, 1), drawn from the bits of a fixed generator, and one more (below).
 std::vector<double> points_for(int number, int n, std::span<const double> x0) {
   std::mt19937_64 bits(static_cast<std::uint64_t>(1000 * number + n));
   std::vector<double> points(x0.begin(), x0.end());
@@ -51,6 +53,10 @@ std::vector<double> points_for(int number, int n, std::span<const double> x0) {
       points.push_back(xi + 0.2 * (1.0 + (xi < 0 ? -xi : xi)) * u);
     }
   }
+  // And the start with its last component infinite: IEEE infinities and NaN must come
+  // through as computed.
+  points.insert(points.end(), x0.begin(), x0.end());
+  points.back() = INFINITY;
   std::printf("points");
   put(points);
   std::printf("\n");

@@ -1,6 +1,7 @@
 % Every number the Octave package gives equals the C++ API's bit for bit, one point at a
 % time and as a batch of columns, for all 50 problems at their smallest n and three
-% more, at the start and at seeded points. The reference driver prints the C++ side as
+% more, at the start, at seeded points and at a point with an infinite component (NaN
+% and infinities come through as computed). The reference driver prints the C++ side as
 % bit patterns, points included.
 1;
 
