@@ -3,8 +3,8 @@ function gradient_sampling()
 %   Put the kinkbench package on the path (addpath('PREFIX/share/kinkbench/octave')) and
 %   run gradient_sampling. Each step samples gradients at 2n points near x in one batch
 %   call, moves along the negative of the shortest vector in their convex hull and
-%   shrinks the sampling radius where that vector is short. It ends with an error unless
-%   both runs get within 1e-4 of the best-known value.
+%   shrinks the sampling radius where that vector is shorter than the radius. It ends
+%   with an error unless both runs get within 1e-4 (relative) of the best-known value.
 randn('state', 1);
 problems = {kinkbench.minimax(1), kinkbench.nonsmooth(11)};
 for i = 1:numel(problems)
@@ -30,7 +30,7 @@ for iterations = 1:500
   [~, gs] = oracle(p, samples);
   points = points + size(samples, 2);
   d = -min_norm([g, gs]);
-  if norm(d) < 1e-6
+  if norm(d) <= radius
     radius = radius / 10;
     if radius < 1e-7
       break
