@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "core/rules.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 #include "test19/tables/pp.hpp"
 
@@ -122,5 +123,16 @@ void hessian(int /*n*/, const double* x, double* h, const double* data) {
     }
   });
 }
+
+// No groups: s is the objective. Each distance is a maximum over the unit circle, a
+// continuum, and only there where two points meet is f not smooth (docs/kinks.md).
+int decompose_groups(int /*n*/, int* /*sizes*/) { return 0; }
+
+void decompose(int n, const double* x, const double* data, const PieceOut& out) {
+  value(n, x, out.s, data);
+  gradient(n, x, out.ds, data);
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int /*index*/) { return {}; }
 
 }  // namespace kinkbench::nonsmooth::p18
