@@ -50,9 +50,8 @@ std::string Pieces::name(int piece) const {
   if (piece < 0 || piece >= piece_count()) return {};
   if (minimax_) {
     const int m = mm_.front().m();
-    std::string name = fit_ ? (piece < m ? "+f" : "-f") : "f";
-    name += std::to_string(fit_ ? piece % m + 1 : piece + 1);
-    return name;
+    return nonsmooth::numbered(fit_ ? (piece < m ? "+f" : "-f") : "f",
+                               fit_ ? piece % m + 1 : piece + 1);
   }
   const int g = group_of(piece);
   return nonsmooth::piece_form(number_).name(n_, g, piece - first(g));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 namespace kinkbench::nonsmooth {
@@ -70,9 +71,12 @@ KINKBENCH_NONSMOOTH_PIECES(p25)
 #undef KINKBENCH_NONSMOOTH_PIECES
 
 // Names of the common shapes: "<prefix><k>" and the signed pair "+<prefix><k>", "-<prefix><k>".
+// snprintf, not std::to_string: the latter's digit table would be exported.
 inline std::string numbered(const char* prefix, int k) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%d", k);
   std::string name = prefix;
-  name += std::to_string(k);
+  name += digits;
   return name;
 }
 inline std::string signed_name(bool plus, const char* prefix, int k) {
