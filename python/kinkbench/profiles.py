@@ -242,7 +242,7 @@ def figure(group_list: Sequence[Group], kind: str, taus: Sequence[float], fstar:
     what = "Performance profiles" if kind == "performance" else "Data profiles"
     fig.suptitle(f"{what}: solved when $f(x) \\leq f^* + \\tau\\,(f(x_0) - f^*)$")
     rows = math.ceil(len(legend) / 3)
-    fig.tight_layout(rect=(0, min(0.4, (0.35 + 0.3 * rows) / fig.get_figheight()), 1, 1))
+    fig.tight_layout(rect=(0, min(0.4, (0.1 + 0.25 * rows) / fig.get_figheight()), 1, 1))
     return fig
 
 

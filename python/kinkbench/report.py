@@ -266,6 +266,7 @@ td, th { border: 1px solid #ccc; padding: .15em .5em; text-align: right; }
 td:nth-child(-n+4), th { text-align: left; }
 #filters { position: sticky; top: 0; background: #f4f6fa; padding: .5em 1em; border: 1px solid #ccd; z-index: 1; }
 #filters label { margin-right: 1em; }
+#filters input[type=number] { width: 4em; }
 pre { background: #f6f6f6; padding: .5em; overflow-x: auto; font-size: .85em; }
 """
 
@@ -377,7 +378,13 @@ def build(folders, out, *, reference: Sequence = (), taus: Sequence[float] = pro
                               ("performance", "Performance profiles")):
             fig = profiles.figure([group], kind, taus, fstar)
             src = picture(fig, f"{group.title}-{kind}")
-            parts.append(_figure(src, f"{caption}: {group.title}", {"collection": group.title}))
+            # The drawn curves as numbers, to check or redraw elsewhere.
+            data = {f"{tau:g}": {s: {"x": xs, "y": ys} for s, (xs, ys) in profiles.curves(group, kind, tau, fstar)[0].items()}
+                    for tau in taus}
+            path = out / "img" / f"{group.title}-{kind}.json"
+            path.write_text(json.dumps(data, allow_nan=False) + "\n", encoding="utf-8")
+            files.append(path)
+            parts.append(_figure(src, f"{caption}: {group.title}", {"collection": group.title}, data=True))
         src = picture(ecdf_figure(group, ecdf_taus, fstar), f"{group.title}-ecdf")
         parts.append(_figure(src, f"ECDF of targets reached: {group.title}", {"collection": group.title}))
     sections.append(("profiles", "Profiles and ECDFs", "".join(parts)))
@@ -437,11 +444,11 @@ def _attributes(collection, n, form, convexity, solver=None) -> str:
     return "".join(f' data-{k}="{_e(v)}"' for k, v in values.items() if v is not None)
 
 
-def _figure(src: str, caption: str, data: dict) -> str:
-    svg = src + ".svg"
-    attributes = _attributes(data.get("collection"), data.get("n"), data.get("form"), data.get("convexity"))
+def _figure(src: str, caption: str, facts: dict, data: bool = False) -> str:
+    attributes = _attributes(facts.get("collection"), facts.get("n"), facts.get("form"), facts.get("convexity"))
+    numbers = f', <a href="{_e(src)}.json">curves as JSON</a>' if data else ""
     return (f'<figure{attributes}><img src="{_e(src)}.png" alt="{_e(caption)}">'
-            f'<figcaption>{_e(caption)} (<a href="{_e(svg)}">SVG</a>)</figcaption></figure>\n')
+            f'<figcaption>{_e(caption)} (<a href="{_e(src)}.svg">SVG</a>{numbers})</figcaption></figure>\n')
 
 
 def _provenance(table, reference_solvers, command) -> str:

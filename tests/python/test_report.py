@@ -13,6 +13,7 @@ tau = 0.01 (target 0.08): A solves only (2) at 2; B only (1, s1) at 2.
 """
 
 import csv
+import json
 
 import pytest
 
@@ -75,6 +76,19 @@ def test_the_page_shows_every_section_and_links_its_files(built):
     assert 'name="convexity"' not in page  # the catalogue does not say yet
     assert "2026-12-09T03:00:00+00:00 to 2026-12-09T03:00:00+00:00" in page
     assert 'class="problems"' not in page and 'class="note"' not in page
+
+
+def test_the_profiles_drawn_are_the_ones_worked_out_by_hand(built):
+    result, root = built
+    data = json.loads((root / "out" / "img" / "nonsmooth-data.json").read_text())
+    # tau = 0.1: A's runs solve at 3, never, 2; B's at 2, 2, 4; the budget is 10.
+    assert data["0.1"] == {"A": {"x": [1, 2, 3, 10], "y": [0, 1 / 3, 2 / 3, 2 / 3]},
+                           "B": {"x": [1, 2, 2, 4, 10], "y": [0, 1 / 3, 2 / 3, 1, 1]}}
+    per_n1 = json.loads((root / "out" / "img" / "nonsmooth-data-n1.json").read_text())["0.1"]["A"]
+    assert per_n1["x"][1:3] == [2 / 6, 3 / 3]  # problem 2 has n = 5, problem 1 n = 2
+    ratios = json.loads((root / "out" / "img" / "nonsmooth-performance.json").read_text())["0.1"]
+    # Fewest per case: (1, s0) 2, (1, s1) 2, (2) 2: A's ratios 1.5 and 1, B's 1, 1 and 2.
+    assert ratios["A"]["x"][:3] == [1, 1, 1.5] and ratios["B"]["x"][:4] == [1, 1, 1, 2]
 
 
 def test_a_convergence_plot_draws_the_median_and_the_band_of_the_starts(tmp_path):

@@ -40,8 +40,8 @@ def test_a_built_report_passes_the_command(tmp_path):
                            "--screenshot", str(shot)], capture_output=True, text=True, timeout=120)
     assert done.returncode == 0, done.stdout + done.stderr
     # 5 pictures (3 profiles, the ECDF, one convergence plot); the links: the 5 pictures,
-    # their 5 SVGs, 4 contents entries, 4 table files.
-    assert done.stdout == "1 pages, 5 images, 18 links, 0 errors\n"
+    # their 5 SVGs, the profiles' 3 JSON files, 4 contents entries, 4 table files.
+    assert done.stdout == "1 pages, 5 images, 21 links, 0 errors\n"
     assert shot.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
 
 
