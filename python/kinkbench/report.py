@@ -291,7 +291,9 @@ function applyFilters() {
   });
   document.getElementById('shown').textContent = shown + ' items shown';
 }
-document.getElementById('filters').addEventListener('input', applyFilters);
+['input', 'change'].forEach(function (kind) {
+  document.getElementById('filters').addEventListener(kind, applyFilters);
+});
 applyFilters();
 """
 

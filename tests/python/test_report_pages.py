@@ -106,3 +106,29 @@ def test_the_command_fails_on_a_missing_entry_page(tmp_path):
     assert done.returncode == 1
     assert done.stdout.splitlines() == [f"{tmp_path.resolve() / 'start.html'}: the entry page does not exist",
                                         "2 pages, 1 images, 3 links, 1 errors"]
+
+
+def test_the_page_filters_hide_what_they_exclude(tmp_path, browser):
+    from selenium.webdriver.support.ui import Select
+
+    from kinkbench import report
+
+    for collection, n in (("minimax", 2), ("nonsmooth", 5)):
+        for solver in ("A", "B"):
+            fake_logs.write(tmp_path / "logs", solver, collection, 1, n, f0=8.0, fstar=0.0, values=[8.0, 0.5],
+                            budget=10)
+    report.build(tmp_path / "logs", tmp_path / "site", taus=(0.1,))
+    browser.get((tmp_path / "site" / "index.html").as_uri())
+
+    def shown(selector):
+        return sum(e.is_displayed() for e in browser.find_elements("css selector", selector))
+
+    assert (shown("tbody tr[data-solver]"), shown("figure")) == (4, 10)
+    Select(browser.find_element("name", "collection")).select_by_value("nonsmooth")
+    assert (shown("tbody tr[data-solver]"), shown("figure")) == (2, 5)
+    browser.find_element("css selector", "input[name=solver][value=A]").click()
+    assert shown("tbody tr[data-solver]") == 1
+    n_max = browser.find_element("name", "nmax")
+    n_max.clear()
+    n_max.send_keys("4")
+    assert (shown("tbody tr[data-solver]"), shown("figure")) == (0, 4)  # the profiles have no n
