@@ -272,7 +272,10 @@ def draw(
     if unknown:
         raise ValueError(f"unknown picture format {unknown[0]!r}; one of {', '.join(FORMATS)}")
     fstar = reference_values(runs)
-    group_list = groups(runs, own_sets)
+    group_list = [g for g in groups(runs, own_sets) if g.runs]
+    if not group_list:
+        raise LogError("the solvers share no (problem, n, start) case in any collection; "
+                       "count each over its own runs with --own-sets")
     out = pathlib.Path(out)
     out.parent.mkdir(parents=True, exist_ok=True)
     written = []
@@ -336,6 +339,9 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
         return 2
     try:
         written = draw(runs, args.out, args.tau, args.format, own_sets=args.own_sets)
+    except LogError as error:
+        print(f"kinkbench.profiles: {error}", file=sys.stderr)
+        return 2
     except (OSError, ValueError) as error:
         print(f"kinkbench.profiles: cannot write the pictures: {error}", file=sys.stderr)
         return 1

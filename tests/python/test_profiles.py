@@ -238,3 +238,11 @@ def test_own_sets_count_each_solver_over_its_runs_and_mark_the_solver_alone(tmp_
     assert "C: 1 problems, 1 runs, alone" in legend and "A: 2 problems, 2 runs" in legend
     a = panel_curves(fig)["nonsmooth, $\\tau = 10^{-1}$"]["curve nonsmooth A"]
     assert a[0][1:3] == [2.0, 3.0] and a[1][1:3] == [0.5, 1.0]
+
+
+def test_solvers_sharing_no_case_are_refused_unless_counted_over_their_own(tmp_path, capsys):
+    fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    fake_logs.write(tmp_path, "B", "nonsmooth", 2, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    assert profiles.main([str(tmp_path), "-o", str(tmp_path / "out" / "p"), "--format", "png"]) == 2
+    assert "share no (problem, n, start) case" in capsys.readouterr().err
+    assert profiles.main([str(tmp_path), "-o", str(tmp_path / "out" / "p"), "--format", "png", "--own-sets"]) == 0
