@@ -534,7 +534,9 @@ def _page(table, notes, sections, compared, convex_of, reference_solvers) -> str
     filters.append(options("form", forms, "any"))
     if convexities:
         filters.append(options("convexity", convexities, "any"))
-    filters.append('<span id="shown"></span></form>')
+    filters.append('<span id="shown"></span><br><small>These narrow the tables and the convergence plots (the '
+                   'profiles only by collection); to draw the profiles from fewer runs, give the same filters '
+                   'on the command line (--solver, --n-min, ...).</small></form>')
     toc = " &middot; ".join(f'<a href="#{anchor}">{_e(title)}</a>' for anchor, title, _ in sections)
     reference = (f"<p>Reference solvers (from the reference folders): {_e(', '.join(reference_solvers))}.</p>"
                  if reference_solvers else "")
