@@ -72,6 +72,7 @@ def write(folder, solver, collection, problem, n, start=0, seed=None, *, f0, fst
 
 
 def campaign(out, starts=10, budget=1000):
+    import platform
     import warnings
 
     import numpy as np
@@ -146,7 +147,8 @@ def campaign(out, starts=10, budget=1000):
                               f0=log.f0, fstar=problem.best_value, budget=budget,
                               fstar_status=problem.best_status, form=problem.form,
                               x0=[float(v) for v in x0], start_seed=None if start == 0 else 1,
-                              scipy_version=__import__("scipy").__version__, campaign="demo-5x50x10")
+                              scipy_version=__import__("scipy").__version__, campaign="demo-5x50x10",
+                              python_version=platform.python_version(), numpy_version=np.__version__)
                 lines = [head]
                 for r in records[1:-1]:
                     lines.append({**r, "values": r["eval"], "gradients": 0, "jacobians": 0, "hessians": 0,
