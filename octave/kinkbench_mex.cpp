@@ -31,6 +31,7 @@
 
 #include "kinkbench/minimax.hpp"
 #include "kinkbench/nonsmooth.hpp"
+#include "kinkbench/pieces.hpp"
 
 namespace {
 
@@ -284,6 +285,21 @@ Points points_of(const mxArray* x, const Key& key) {
   return points;
 }
 
+// The tolerance of active and stationarity: a real number >= 0 (Inf allowed).
+double eps_of(const mxArray* a) {
+  if (!mxIsDouble(a) || mxIsComplex(a) || mxIsSparse(a)) {
+    refuse("kinkbench:badType", "eps must be a real double, got %s", kind_of(a).text);
+  }
+  if (mxGetNumberOfElements(a) != 1) {
+    refuse("kinkbench:badSize", "eps must be one number, got a %s array", dims_of(a).text);
+  }
+  const double eps = *static_cast<const double*>(mxGetData(a));
+  if (!(eps >= 0)) {
+    refuse("kinkbench:badTolerance", "eps must be a number >= 0, got %s", show(eps).text);
+  }
+  return eps;
+}
+
 // k for the single-f_k minimax calls.
 int k_of(const mxArray* a, const Key& key) {
   const long long k = whole_number(a, "k", "kinkbench:badIndex");
@@ -331,6 +347,7 @@ struct Call {
   Key key;
   Points x;
   int k = 0;
+  double eps = 0.0;
   int nlhs = 0;
   mxArray** plhs = nullptr;
 };
@@ -435,8 +452,94 @@ void op_best(const Call& c) {
 // here and its check in evaluate().
 enum class Extra {
   none,
-  k,  // minimax only: the operation is about one f_k; nonsmooth problems take nothing
+  k,    // minimax only: the operation is about one f_k; nonsmooth problems take nothing
+  eps,  // an optional tolerance >= 0, by default 0
 };
+
+mxArray* logicals(std::size_t rows, std::size_t cols) {
+  return mxCreateLogicalMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(cols));
+}
+
+// The pieces' names and groups, which do not depend on x.
+void put_names(mxArray* s, const kinkbench::Pieces& pieces) {
+  const auto count = static_cast<std::size_t>(pieces.piece_count());
+  mxArray* names = mxCreateCellMatrix(static_cast<mwSize>(count), 1);
+  mxArray* groups = matrix(count, 1);
+  for (std::size_t i = 0; i < count; ++i) {
+    const int piece = static_cast<int>(i);
+    mxSetCell(names, static_cast<mwIndex>(i), mxCreateString(pieces.name(piece).c_str()));
+    doubles(groups)[i] = pieces.group_of(piece);
+  }
+  mxSetField(s, 0, "names", names);
+  mxSetField(s, 0, "groups", groups);
+}
+
+// A struct: names and groups (P-by-1), values (P-by-N) and active (P-by-N logical), the
+// pieces within eps of their group's maximum at each point.
+void op_active(const Call& c) {
+  const Problem p = set_up(c.key);
+  const kinkbench::Pieces pieces =
+      p.minimax ? kinkbench::Pieces(*p.minimax) : kinkbench::Pieces(*p.nonsmooth);
+  kinkbench::PieceWorkspace ws(pieces);
+  const auto count = static_cast<std::size_t>(pieces.piece_count());
+  const char* fields[] = {"names", "groups", "values", "active"};
+  mxArray* s = mxCreateStructMatrix(1, 1, 4, fields);
+  put_names(s, pieces);
+  mxArray* values = matrix(count, c.x.count);
+  mxArray* active = logicals(count, c.x.count);
+  mxLogical* on = mxGetLogicals(active);
+  for (std::size_t i = 0; i < c.x.count; ++i) {
+    pieces.active(c.x.at(i), c.eps, ws);
+    for (std::size_t j = 0; j < count; ++j) {
+      doubles(values)[i * count + j] = ws.values()[j];
+      on[i * count + j] = ws.is_active(static_cast<int>(j));
+    }
+  }
+  mxSetField(s, 0, "values", values);
+  mxSetField(s, 0, "active", active);
+  c.plhs[0] = s;
+}
+
+// A struct: norm, gap, iterations, converged (1-by-N), multipliers and active (P-by-N),
+// element (n-by-N), names and groups (P-by-1).
+void op_stationarity(const Call& c) {
+  const Problem p = set_up(c.key);
+  const kinkbench::Pieces pieces =
+      p.minimax ? kinkbench::Pieces(*p.minimax) : kinkbench::Pieces(*p.nonsmooth);
+  kinkbench::PieceWorkspace ws(pieces);
+  const auto count = static_cast<std::size_t>(pieces.piece_count());
+  const char* fields[] = {"norm",    "gap",    "iterations", "converged", "multipliers",
+                          "element", "active", "names",      "groups"};
+  mxArray* s = mxCreateStructMatrix(1, 1, 9, fields);
+  put_names(s, pieces);
+  mxArray* norm = matrix(1, c.x.count);
+  mxArray* gap = matrix(1, c.x.count);
+  mxArray* iterations = matrix(1, c.x.count);
+  mxArray* converged = logicals(1, c.x.count);
+  mxArray* multipliers = matrix(count, c.x.count);
+  mxArray* element = matrix(c.x.n, c.x.count);
+  mxArray* active = logicals(count, c.x.count);
+  for (std::size_t i = 0; i < c.x.count; ++i) {
+    const auto found =
+        pieces.stationarity(c.x.at(i), c.eps, ws, {doubles(multipliers) + i * count, count},
+                            {doubles(element) + i * c.x.n, c.x.n});
+    doubles(norm)[i] = found.norm;
+    doubles(gap)[i] = found.gap;
+    doubles(iterations)[i] = found.iterations;
+    mxGetLogicals(converged)[i] = found.converged;
+    for (std::size_t j = 0; j < count; ++j) {
+      mxGetLogicals(active)[i * count + j] = ws.is_active(static_cast<int>(j));
+    }
+  }
+  mxSetField(s, 0, "norm", norm);
+  mxSetField(s, 0, "gap", gap);
+  mxSetField(s, 0, "iterations", iterations);
+  mxSetField(s, 0, "converged", converged);
+  mxSetField(s, 0, "multipliers", multipliers);
+  mxSetField(s, 0, "element", element);
+  mxSetField(s, 0, "active", active);
+  c.plhs[0] = s;
+}
 
 struct Operation {
   const char* name;
@@ -456,6 +559,8 @@ constexpr Operation kOperations[] = {
     {"jacobian", op_jacobian, false, Extra::none, 1, 0},
     {"objective", op_best<false>, true, Extra::none, 2, 1},
     {"largest", op_best<true>, false, Extra::none, 2, 0},
+    {"active", op_active, true, Extra::eps, 1, 1},
+    {"stationarity", op_stationarity, true, Extra::eps, 1, 1},
 };
 
 const Operation* find_operation(const char* name) {
@@ -480,7 +585,12 @@ void evaluate(const Operation& op, int nlhs, mxArray* plhs[], int nrhs, const mx
   }
   const bool takes_k = minimax && op.extra == Extra::k;
   const int inputs = takes_k ? 2 : 1;
-  if (nrhs - 2 != inputs) {
+  if (op.extra == Extra::eps && (nrhs == 3 || nrhs == 4)) {
+    // p.active(x) or p.active(x, eps)
+  } else if (op.extra == Extra::eps) {
+    refuse("kinkbench:badArgument", "%s takes a point x and a tolerance: p.%s(x, eps), eps >= 0",
+           op.name, op.name);
+  } else if (nrhs - 2 != inputs) {
     if (takes_k) {
       refuse("kinkbench:badArgument", "%s takes a point x and k: p.%s(x, k) with k in 1..%d",
              op.name, op.name, c.key.m);
@@ -495,6 +605,7 @@ void evaluate(const Operation& op, int nlhs, mxArray* plhs[], int nrhs, const mx
   }
   c.x = points_of(prhs[2], c.key);
   if (takes_k) c.k = k_of(prhs[3], c.key);
+  if (op.extra == Extra::eps && nrhs == 4) c.eps = eps_of(prhs[3]);
   op.handler(c);
 }
 

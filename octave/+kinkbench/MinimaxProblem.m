@@ -75,6 +75,18 @@ classdef MinimaxProblem < handle
       [varargout{1:max(nargout, 1)}] = kinkbench_mex('largest', obj.key, varargin{:});
     end
 
+    function a = active(obj, varargin)
+      % p.active(x, eps): the pieces of the objective within eps (default 0) of their
+      % group's maximum: a struct with names and groups (P-by-1), values and active (P-by-N).
+      a = kinkbench_mex('active', obj.key, varargin{:});
+    end
+    function s = stationarity(obj, varargin)
+      % p.stationarity(x, eps): the least-norm element of the eps-subdifferential built
+      % from the active pieces: a struct with norm, gap, iterations, converged (1-by-N),
+      % multipliers and active (P-by-N), element (n-by-N), names and groups (P-by-1).
+      s = kinkbench_mex('stationarity', obj.key, varargin{:});
+    end
+
     function disp(obj)
       fprintf('  kinkbench.minimax(%d, %d): %s over m = %d partial functions; %s\n', ...
               obj.number, obj.n, obj.form, obj.m, obj.summary);

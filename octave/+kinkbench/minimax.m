@@ -20,6 +20,10 @@ function p = minimax(number, n, capacity)
 %                        is 'max |f_k|': the data fits, itype 0) and the first
 %                        k attaining it; NaN terms are passed over
 %     [f, k] = p.largest(x)    the plain max f_k, whatever the form
+%     p.active(x, eps)        the pieces within eps (default 0) of their group's
+%                             maximum: struct of names, groups, values, active
+%     p.stationarity(x, eps)  least-norm element of the eps-subdifferential:
+%                             struct of norm, gap, element, multipliers, ...
 %
 %   Every number is the C++ library's, bit for bit. Bad arguments raise errors
 %   with identifiers kinkbench:badProblem, kinkbench:badDimension,

@@ -17,6 +17,10 @@ function p = nonsmooth(number, n)
 %     p.gradient(x)    gradient (at a kink, of the piece the tie rules choose),
 %                      n-by-1; n-by-N
 %     p.hessian(x)     Hessian, dense symmetric n-by-n; n-by-n-by-N
+%     p.active(x, eps)        the pieces within eps (default 0) of their group's
+%                             maximum: struct of names, groups, values, active
+%     p.stationarity(x, eps)  least-norm element of the eps-subdifferential:
+%                             struct of norm, gap, element, multipliers, ...
 %
 %   Every number is the C++ library's, bit for bit. Bad arguments raise errors
 %   with identifiers kinkbench:badProblem, kinkbench:badDimension,

@@ -8,12 +8,16 @@
 //   start  m itype fmin stepmax x0 (minimax) | fmin stepmax x0 (nonsmooth)
 //   best   fstar xstar, or nothing when none is stored for N
 //   points the points, one after the other
+//   pieces the pieces' names, in words
 //   then per point, minimax:   f K fk gk packed-Hk   for k = 1..m
 //                              values f1..fm
 //                              jacobian  the C++ rows, one after the other
 //                              objective value k
 //                              largest   value k
 //                   nonsmooth: f f g packed-H
+//              and for both:   active  piece values, then 1 or 0 per piece (eps 1e-3)
+//                              stationarity  norm gap iterations converged multipliers
+//                                            element
 // K is decimal; every other number is a bit pattern (k as a double).
 #include <cinttypes>
 #include <cmath>
@@ -24,11 +28,13 @@
 
 #include "kinkbench/minimax.hpp"
 #include "kinkbench/nonsmooth.hpp"
+#include "kinkbench/pieces.hpp"
 
 namespace {
 
 constexpr int kExtraN = 3;
 constexpr int kSeededPoints = 3;
+constexpr double kEps = 1e-3;  // the tolerance of active and stationarity
 
 void put(double v) {
   std::uint64_t bits;
@@ -63,6 +69,34 @@ std::vector<double> points_for(int number, int n, std::span<const double> x0) {
   return points;
 }
 
+// The pieces' names, in words.
+void put_names(const kinkbench::Pieces& pieces) {
+  std::printf("pieces");
+  for (int i = 0; i < pieces.piece_count(); ++i) std::printf(" %s", pieces.name(i).c_str());
+  std::printf("\n");
+}
+
+// At eps = kEps: the piece values and activity (1 or 0), then norm, gap, iterations,
+// converged, multipliers and the element of the least-norm element.
+void put_kinks(const kinkbench::Pieces& pieces, std::span<const double> x) {
+  kinkbench::PieceWorkspace ws(pieces);
+  const auto count = static_cast<std::size_t>(pieces.piece_count());
+  pieces.active(x, kEps, ws);
+  std::printf("active");
+  put(ws.values());
+  for (int i = 0; i < pieces.piece_count(); ++i) put(ws.is_active(i) ? 1.0 : 0.0);
+  std::vector<double> multipliers(count, 0.0), element(x.size(), 0.0);
+  const auto found = pieces.stationarity(x, kEps, ws, multipliers, element);
+  std::printf("\nstationarity");
+  put(found.norm);
+  put(found.gap);
+  put(found.iterations);
+  put(found.converged ? 1.0 : 0.0);
+  put(multipliers);
+  put(element);
+  std::printf("\n");
+}
+
 void put_best(const kinkbench::BestKnown* best) {
   std::printf("best");
   if (best != nullptr) {
@@ -89,6 +123,8 @@ int minimax(int number, int n, int capacity) {
   std::printf("\n");
   put_best(p.best_known());
   const std::vector<double> points = points_for(number, n, p.start());
+  const kinkbench::Pieces pieces(p);
+  put_names(pieces);
   for (std::size_t i = 0; i < points.size() / un; ++i) {
     const std::span<const double> x(points.data() + i * un, un);
     for (int k = 1; k <= p.m(); ++k) {
@@ -119,6 +155,7 @@ int minimax(int number, int n, int capacity) {
     put(largest.value);
     put(largest.k);
     std::printf("\n");
+    put_kinks(pieces, x);
   }
   return 0;
 }
@@ -138,6 +175,8 @@ int nonsmooth(int number, int n) {
   std::printf("\n");
   put_best(p.best_known());
   const std::vector<double> points = points_for(number, n, p.start());
+  const kinkbench::Pieces pieces(p);
+  put_names(pieces);
   for (std::size_t i = 0; i < points.size() / un; ++i) {
     const std::span<const double> x(points.data() + i * un, un);
     double f = 0.0;
@@ -150,6 +189,7 @@ int nonsmooth(int number, int n) {
     put(g);
     put(h);
     std::printf("\n");
+    put_kinks(pieces, x);
   }
   return 0;
 }

@@ -89,6 +89,14 @@ check(@() kinkbench_mex('solve', [1 7 3 21 21], x), 'kinkbench:badArgument', ...
 check(@() kinkbench_mex(), 'kinkbench:badArgument', ['the first argument names an ' ...
       'operation; use kinkbench.minimax or kinkbench.nonsmooth and the methods of what they return']);
 
+% The tolerance of active and stationarity.
+check(@() q.active(q.x0, -1), 'kinkbench:badTolerance', 'eps must be a number >= 0, got -1');
+check(@() p.stationarity(x, NaN), 'kinkbench:badTolerance', 'eps must be a number >= 0, got NaN');
+check(@() p.active(x, [1 2]), 'kinkbench:badSize', 'eps must be one number, got a 1-by-2 array');
+check(@() q.stationarity(q.x0, int8(1)), 'kinkbench:badType', 'eps must be a real double, got int8');
+check(@() p.active(x, 0, 1), 'kinkbench:badArgument', ...
+      'active takes a point x and a tolerance: p.active(x, eps), eps >= 0');
+
 % The numbers that are accepted: other whole-number classes, [] for a default, and a
 % batch of no points.
 r = kinkbench.minimax(int32(7), [], 1e12);

@@ -51,6 +51,24 @@ function w = words(line, skip)
   w = typecast(hex2num(hex(:, 1:16)), 'uint64');
 end
 
+% active and stationarity at point i, alone and as column i of the batch results.
+function at = expect_kinks(p, x, eps, kinks, i, lines, at, who)
+  a = p.active(x, eps);
+  want = words(lines{at}, 0);
+  expect_same([a.values; double(a.active)], want, sprintf('%s active at point %d', who, i));
+  expect_same([kinks{1}.values(:, i); double(kinks{1}.active(:, i))], want, ...
+              sprintf('%s active at point %d of a batch', who, i));
+  s = p.stationarity(x, eps);
+  want = words(lines{at + 1}, 0);
+  expect_same([s.norm; s.gap; s.iterations; double(s.converged); s.multipliers; s.element], ...
+              want, sprintf('%s stationarity at point %d', who, i));
+  b = kinks{2};
+  expect_same([b.norm(i); b.gap(i); b.iterations(i); double(b.converged(i)); ...
+               b.multipliers(:, i); b.element(:, i)], want, ...
+              sprintf('%s stationarity at point %d of a batch', who, i));
+  at = at + 2;
+end
+
 % The lower triangle by rows, as the C++ API packs it, read from a dense matrix.
 function t = packed(h)
   ht = h.';
@@ -79,7 +97,8 @@ while at <= numel(lines)
   start = words(lines{at + 1}, 0);
   best = words(lines{at + 2}, 0);
   points = reshape(typecast(words(lines{at + 3}, 0), 'double'), n, []);
-  at = at + 4;
+  names = strtrim(lines{at + 4}(7:end));
+  at = at + 5;
   if strcmp(collection, 'minimax')
     p = kinkbench.minimax(number, n);
     expect_same([p.m; p.itype; p.fmin; p.stepmax; p.x0], start, [who ' set-up']);
@@ -90,6 +109,11 @@ while at <= numel(lines)
   expect_same([p.fstar; p.xstar], best, [who ' best known']);
   assert(isempty(best) == isempty(p.status), '%s: status "%s" beside fstar', who, p.status);
   count = size(points, 2);
+  eps = 1e-3;
+  kinks = {p.active(points, eps), p.stationarity(points, eps)};
+  if ~strcmp(strjoin(kinks{1}.names.', ' '), names) || ~strcmp(strjoin(kinks{2}.names.', ' '), names)
+    error('test:names', '%s: pieces %s, not %s', who, strjoin(kinks{1}.names.', ' '), names);
+  end
   if strcmp(collection, 'minimax')
     m = p.m;
     % Each point alone, then all of them as one batch, against the same reference lines.
@@ -136,6 +160,7 @@ while at <= numel(lines)
       expect_same([v; k], words(lines{at + 3}, 0), sprintf('%s largest at point %d', who, i));
       expect_same([lv(i); lk(i)], words(lines{at + 3}, 0), sprintf('%s batch largest', who));
       at = at + 4;
+      at = expect_kinks(p, x, eps, kinks, i, lines, at, who);
     end
   else
     bf = p.value(points);
@@ -151,6 +176,7 @@ while at <= numel(lines)
       expect_same([bf(i); bg(:, i); packed(bh(:, :, i))], want, ...
                   sprintf('%s at point %d of a batch', who, i));
       at = at + 1;
+      at = expect_kinks(p, x, eps, kinks, i, lines, at, who);
     end
   end
   compare_pending();
