@@ -350,6 +350,7 @@ TEST(KinkbenchCommand, BadArgumentsGiveOneLineAndStatusTwo) {
       {"eval minimax 1 --x 1,2 --x 3,4", "option '--x' is given more than once"},
       {"eval minimax 1 --gradient=yes", "option '--gradient' takes no value"},
       {"eval nonsmooth 16 --n 11", "defined for n = 10 only"},
+      {"eval nonsmooth 21 --n 47", "nonsmooth problem 21 is defined for n = 48 only, got 47"},
       {"check minimax 0", "unknown problem '0'"},
       {"eval minimax 1 --stream --x 1,2", "--stream reads the points from standard input"},
       {"eval minimax 1 --stream --hessian", "--stream does not give the Hessian"},
