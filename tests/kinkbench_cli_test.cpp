@@ -277,10 +277,17 @@ TEST(KinkbenchCommand, PointTakesTheBlackBoxNumberFormsAndNonFiniteWords) {
     const char* x;
     const char* printed;
   } cases[] = {
-      {"1,-0.5", "1 -0.5"},    {"2.5E-3,1.0D+00", "0.0025000000000000001 1"},
-      {"1.0d0,+.5", "1 0.5"},  {"'1, 2'", "1 2"},
-      {"' 3 ,\t4 '", "3 4"},   {"INF,-Inf", "inf -inf"},
-      {"+inf,NaN", "inf nan"}, {"1e999,-1e-999", "inf -0"},
+      {"1,-0.5", "1 -0.5"},
+      {"2.5E-3,1.0D+00", "0.0025000000000000001 1"},
+      {"1.0d0,+.5", "1 0.5"},
+      {"'1, 2'", "1 2"},
+      {"' 3 ,\t4 '", "3 4"},
+      {"INF,-Inf", "inf -inf"},
+      {"+inf,NaN", "inf nan"},
+      {"1e-400,-1e-999", "0 -0"},
+      {"4.9e-324,-2.4703282292062328e-324", "4.9406564584124654e-324 -4.9406564584124654e-324"},
+      {"1.7976931348623157e308,-1.7976931348623158e308",
+       "1.7976931348623157e+308 -1.7976931348623157e+308"},
   };
   for (const auto& c : cases) {
     const CommandRun r = run_kinkbench(std::string("eval minimax 1 --x ") + c.x);
@@ -406,6 +413,11 @@ TEST(KinkbenchCommand, PointWithSomethingElseThanNumbersIsRejected) {
   expect_usage_errors({
       {"eval minimax 1 --x 1,abc", "--x needs comma-separated numbers, got 'abc' as coordinate 2"},
       {"eval minimax 1 --x 1,,2", "--x needs comma-separated numbers, coordinate 2 is empty"},
+      // Only an infinity could hold these; the command does not invent one.
+      {"eval minimax 3 --x 1e400,0",
+       "--x: '1e400' (coordinate 1) is beyond the largest double, about 1.8e308; write inf"},
+      {"eval minimax 3 --x 0,-1.8e308", "'-1.8e308' (coordinate 2) is beyond the largest double"},
+      {"eval minimax 3 --x 0,1D99999999999999999999", "is beyond the largest double"},
       {"eval minimax 1 --x 1,", "coordinate 2 is empty"},
       // Forms neither the black boxes nor the non-finite words cover.
       {"eval minimax 1 --x 0x10,1", "got '0x10' as coordinate 1"},
