@@ -209,14 +209,32 @@ TEST(KinkbenchCommand, EvalPrintsValueGradientAndHessian) {
   const CommandRun r = run_kinkbench("eval minimax 1 --gradient --hessian");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("max f_k  = 20 (attained first at k = 1)"), std::string::npos) << r.out;
-  // Labelled by the f_k they belong to, also where the objective is |f_k|.
+  // Labelled by what they are the derivatives of: the value printed.
   EXPECT_NE(r.out.find("gradient of f_1 = 4 32"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("hessian of f_1  = 2 0 48"), std::string::npos) << r.out;
-  const CommandRun fit = run_kinkbench("eval minimax 8 --x 10,1,1 --gradient");
+  // A fit's objective is |f_15| with f_15 = -13.11 here: the derivatives of -f_15, the
+  // stream's gradient to the digit; --all still gives the f_k's own.
+  const CommandRun fit = run_kinkbench("eval minimax 8 --x 10,1,1 --gradient --hessian --all");
   EXPECT_NE(fit.out.find("max |f_k| = 13.109999999999999 (attained first at k = 15)\n"
-                         "gradient of f_15 = -1 3.75 3.75\n"),
+                         "gradient of |f_15| = 1 -3.75 -3.75\n"
+                         "hessian of |f_15|  = -0 -0 3.75 -0 3.75 3.75\n"),
             std::string::npos)
       << fit.out;
+  EXPECT_NE(fit.out.find("\n           -1 3.75 3.75\n"), std::string::npos) << fit.out;
+  // The same numbers as the stream's line, for max f_k and for max |f_k| on either sign.
+  for (const auto& [problem, x] : std::vector<std::pair<std::string, std::string>>{
+           {"1", "0.5,-1.5"}, {"8", "10,1,1"}, {"8", "-10,1,1"}, {"8", "0.1,0.3,0.2"}}) {
+    const CommandRun e = run_in_process({"eval", "minimax", problem, "--x", x, "--gradient"});
+    ASSERT_EQ(e.status, 0) << e.err;
+    const auto at = e.out.find(" (attained first at k = ");
+    const auto from = e.out.rfind(" = ", at) + 3;
+    const std::string value = e.out.substr(from, at - from);
+    const std::string k = e.out.substr(at + 24, e.out.find(')', at) - at - 24);
+    const std::string gradient = e.out.substr(e.out.find(" = ", e.out.find("gradient of ")) + 3);
+    const CommandRun s =
+        run_in_process({"eval", "minimax", problem, "--stream", "--gradient"}, x + "\n");
+    EXPECT_EQ(s.out, value + " " + k + " " + gradient) << problem << " at " << x;
+  }
 
   const CommandRun k3 = run_kinkbench("eval minimax 1 --k 3 --x 1,1");
   ASSERT_EQ(k3.status, 0) << k3.err;

@@ -141,9 +141,8 @@ void build(Command& c) {
                          "the point, n comma-separated numbers (default: the start)");
   c.k_option =
       add_value(eval, "--k", c.k, "K", "minimax: evaluate f_K (default: the objective's k)");
-  add_flag(eval, "--gradient", c.eval.gradient, "also print the gradient (minimax: of f_k)");
-  add_flag(eval, "--hessian", c.eval.hessian,
-           "also print the packed Hessian (minimax: of f_k; n <= 2000)");
+  add_flag(eval, "--gradient", c.eval.gradient, "also print the gradient of the value printed");
+  add_flag(eval, "--hessian", c.eval.hessian, "also print its packed Hessian (n <= 2000)");
   add_flag(eval, "--all", c.eval.all, "minimax: also print every f_k and the Jacobian, by rows");
   add_flag(eval, "--json", c.eval.json, "print one JSON object (with --stream, one per line)");
   add_flag(eval, "--stream", c.eval.stream,
