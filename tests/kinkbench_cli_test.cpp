@@ -96,7 +96,7 @@ std::string line_after(const std::string& text, const std::string& prefix) {
 }
 
 struct UsageCase {
-  const char* args;
+  std::string args;
   const char* message;
 };
 
@@ -521,6 +521,37 @@ TEST(KinkbenchCommand, CheckPassesForEveryProblemOfBothCollections) {
   EXPECT_EQ(lines(run_kinkbench("check nonsmooth 21").out), 3);
 }
 
+std::string point_of(const std::string& head, int zeros) {
+  std::string x = head;
+  for (int i = 0; i < zeros; ++i) x += ",0";
+  return x;
+}
+
+TEST(KinkbenchCommand, CheckTakesAPointAndAnN) {
+  // max |x_i| is smooth where one |x_i| leads and has a kink where two tie: the check
+  // must be made at the point given, not near the start.
+  const CommandRun inside = run_kinkbench("check nonsmooth 20 --x " + point_of("1,0.5", 18));
+  EXPECT_EQ(inside.status, 0) << inside.out << inside.err;
+  EXPECT_EQ(occurrences(inside.out, " ok\n"), 1) << inside.out;
+  const CommandRun kink = run_kinkbench("check nonsmooth 20 --x " + point_of("1,1", 18));
+  EXPECT_EQ(kink.status, 1) << kink.out << kink.err;
+  EXPECT_NE(kink.out.find("FAILED"), std::string::npos) << kink.out;
+  // --n sets the size of the point as eval's does.
+  EXPECT_EQ(run_kinkbench("check nonsmooth 20 --n 40 --x " + point_of("1,0.5", 38)).status, 0);
+  EXPECT_EQ(run_kinkbench("check minimax 1 --n 5 --json").status, 0);
+  expect_usage_errors({
+      {"check nonsmooth 20 --n 40 --x " + point_of("1", 19),
+       "--x has 20 coordinates, n is 40; --n 20 would fit"},
+      {"check --x 1,2", "--x needs a collection and a problem"},
+      {"check minimax --n 3", "--n needs a collection and a problem"},
+      {"check nonsmooth 21 --n 47", "nonsmooth problem 21 is defined for n = 48 only, got 47"},
+      {"check nonsmooth 3 --n 2001", "check compares Hessians; it takes n <= 2000, got 2001"},
+      {"check nonsmooth 1 --x 1e400,1", "'1e400' (coordinate 1) is beyond the largest double"},
+      {"check nonsmooth 1 --x", "option '--x' needs a value"},
+      {"check nonsmooth 1 --n --x 1,2", "option '--n' needs a value"},
+  });
+}
+
 TEST(KinkbenchCommand, HelpIsAvailableForEveryCommand) {
   for (const char* args : {"--help", "help", "list --help", "eval --help", "check --help"}) {
     const CommandRun r = run_kinkbench(args);
@@ -529,6 +560,12 @@ TEST(KinkbenchCommand, HelpIsAvailableForEveryCommand) {
     EXPECT_TRUE(r.err.empty()) << args;
   }
   EXPECT_EQ(run_kinkbench("help eval").out, run_kinkbench("eval --help").out);
+  // The general help points at the commands' own; theirs do not point at themselves.
+  EXPECT_NE(run_kinkbench("--help").out.find("kinkbench <command> --help"), std::string::npos);
+  for (const char* command : {"list", "eval", "check"}) {
+    const std::string help = run_kinkbench(std::string(command) + " --help").out;
+    EXPECT_EQ(help.find("<command>"), std::string::npos) << help;
+  }
   // The accepted number forms, and the spellings of non-finite values, are documented.
   const std::string eval = run_kinkbench("eval --help").out;
   for (const char* form :
