@@ -10,10 +10,10 @@ points of shape (N, n) and return stacked results.
 
 To benchmark a solver: kinkbench.RunLog records one run's evaluations under a budget,
 kinkbench.run_suite runs solvers over a selection of problems, and
-`python3 -m kinkbench.profiles LOGDIR -o OUT` draws data and performance profiles.
+`python -m kinkbench.profiles LOGDIR -o OUT` draws data and performance profiles.
 """
 
-from ._core import MinimaxProblem, NonsmoothProblem, minimax, nonsmooth
+from ._core import MinimaxProblem, NonsmoothProblem, __version__, minimax, nonsmooth
 from .catalogue import ProblemInfo, problems
 from .files import parse_result, read_result_file, write_point_file
 from .runlog import RunLog

@@ -460,6 +460,7 @@ PYBIND11_MODULE(_core, module) {
   module.doc() =
       "Compiled core of kinkbench: problem objects over the C++ API. Import kinkbench, not "
       "this module.";
+  module.attr("__version__") = KINKBENCH_VERSION;
 
   py::class_<Minimax>(module, "MinimaxProblem",
                       "A minimax problem: partial functions f_1..f_m of a point x with n "
@@ -600,17 +601,25 @@ PYBIND11_MODULE(_core, module) {
                ", n=" + std::to_string(s.n()) + ")";
       });
 
+  // The arguments are taken as handles to check them by hand; the signature help() shows
+  // is written out, since pybind11 would name them "handle".
+  py::options signatures;
+  signatures.disable_function_signatures();
   module.def("minimax", &make_minimax, py::arg("number"), py::arg("n") = py::none(),
              py::arg("capacity") = py::none(),
+             "minimax(number: int, n: int | None = None, capacity: int | None = None) "
+             "-> MinimaxProblem\n\n"
              "Set up minimax problem `number` (1..25) for n variables (default: the "
              "problem's minimum) and a capacity of partial functions (default: m).\n\n"
              "Raises ValueError when the set-up is rejected (n below the minimum, capacity "
              "below m) or the number is outside 1..25, TypeError for a non-integer number.");
   module.def("nonsmooth", &make_nonsmooth, py::arg("number"), py::arg("n") = py::none(),
+             "nonsmooth(number: int, n: int | None = None) -> NonsmoothProblem\n\n"
              "Set up nonsmooth problem `number` (1..25) for n variables (default: the "
              "problem's minimum).\n\nRaises ValueError when the set-up is rejected (n below "
              "the minimum, or above the maximum of problems 16 and 21) or the number is "
              "outside 1..25, TypeError for a non-integer number.");
+  signatures.enable_function_signatures();
 
   module.def(
       "_minimax_table",
