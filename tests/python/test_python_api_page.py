@@ -39,5 +39,7 @@ def test_the_page_names_every_public_member(page):
 def test_the_version_is_the_projects():
     with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as f:
         assert f"project(kinkbench VERSION {kinkbench.__version__} " in f.read()
+    with open(os.path.join(ROOT, "CITATION.cff"), encoding="utf-8") as f:
+        assert f"\nversion: {kinkbench.__version__}\n" in f.read()
     doc = kinkbench.minimax.__doc__.splitlines()[0]
     assert doc.startswith("minimax(number: int, n: int | None = None, capacity: int | None")
