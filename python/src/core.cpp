@@ -6,11 +6,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -454,6 +457,30 @@ const char* const kResetCountsDoc =
     "Set the counts to zero and return them as they were (the same dict as counts()); no "
     "call made meanwhile on another thread is lost.";
 
+// The methods take their arguments as bare handles, to check them by hand, and pybind11
+// names such an argument "handle" in the signature help() shows: say what it takes. The
+// docstring is replaced as pybind11 itself installs it.
+void name_handle_arguments(const py::object& cls) {
+  static constexpr std::pair<std::string_view, std::string_view> kNames[] = {
+      {"x: handle", "x: ArrayLike"}, {"k: handle", "k: int"}};
+  for (const py::handle name : cls.attr("__dict__")) {
+    const py::object member = py::getattr(cls, name);
+    PyObject* f = member.ptr();
+    if (PyInstanceMethod_Check(f)) f = PyInstanceMethod_GET_FUNCTION(f);
+    if (!PyCFunction_Check(f)) continue;
+    auto* function = reinterpret_cast<PyCFunctionObject*>(f);
+    if (function->m_ml->ml_doc == nullptr) continue;
+    std::string doc = function->m_ml->ml_doc;
+    for (const auto& [from, to] : kNames) {
+      for (auto at = doc.find(from); at != std::string::npos; at = doc.find(from, at + to.size()))
+        doc.replace(at, from.size(), to);
+    }
+    if (doc == function->m_ml->ml_doc) continue;
+    std::free(const_cast<char*>(function->m_ml->ml_doc));
+    function->m_ml->ml_doc = strdup(doc.c_str());
+  }
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_core, module) {
@@ -600,6 +627,9 @@ PYBIND11_MODULE(_core, module) {
         return "kinkbench.nonsmooth(" + std::to_string(s.problem().number()) +
                ", n=" + std::to_string(s.n()) + ")";
       });
+
+  name_handle_arguments(module.attr("MinimaxProblem"));
+  name_handle_arguments(module.attr("NonsmoothProblem"));
 
   // The arguments are taken as handles to check them by hand; the signature help() shows
   // is written out, since pybind11 would name them "handle".

@@ -36,6 +36,14 @@ def test_the_page_names_every_public_member(page):
     assert "handle" not in page  # pybind11's name for an unconverted argument
 
 
+def test_help_names_what_each_argument_takes():
+    import pydoc
+
+    text = pydoc.render_doc(kinkbench.MinimaxProblem) + pydoc.render_doc(kinkbench.NonsmoothProblem)
+    assert "handle" not in text + kinkbench.minimax.__doc__ + kinkbench.nonsmooth.__doc__
+    assert "value(self: kinkbench._core.MinimaxProblem, x: ArrayLike, k: int)" in text
+
+
 def test_the_version_is_the_projects():
     with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as f:
         assert f"project(kinkbench VERSION {kinkbench.__version__} " in f.read()
