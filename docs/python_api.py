@@ -16,7 +16,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PAGE = os.path.join(HERE, "python-api.md")
-SUBMODULES = ("catalogue", "files", "runlog", "suite", "profiles")
+SUBMODULES = ("catalogue", "files", "runlog", "suite", "profiles", "logs", "report")
 
 
 def _stub_signatures(path):
