@@ -76,8 +76,9 @@ struct Command {
   ListArgs list;
   EvalArgs eval;
   CheckArgs check;
-  std::string n, x, k, check_n, check_x;
+  std::string n, x, k, active, check_n, check_x;
   CLI::Option* n_option = nullptr;
+  CLI::Option* active_option = nullptr;
   CLI::Option* x_option = nullptr;
   CLI::Option* k_option = nullptr;
   CLI::Option* check_n_option = nullptr;
@@ -151,6 +152,9 @@ void build(Command& c) {
       add_value(eval, "--k", c.k, "K", "minimax: evaluate f_K (default: the objective's k)");
   add_flag(eval, "--gradient", c.eval.gradient, "also print the gradient of the value printed");
   add_flag(eval, "--hessian", c.eval.hessian, "also print its packed Hessian (n <= 2000)");
+  c.active_option = add_value(eval, "--active", c.active, "EPS",
+                              "also list the pieces active within EPS >= 0 and the stationarity "
+                              "measure (docs/kinks.md)");
   add_flag(eval, "--all", c.eval.all, "minimax: also print every f_k and the Jacobian, by rows");
   add_flag(eval, "--json", c.eval.json, "print one JSON object (with --stream, one per line)");
   add_flag(eval, "--stream", c.eval.stream,
@@ -218,7 +222,8 @@ int dispatch(Command& c, const Console& io) {
   if (name == "list") return run_list(io, c.list);
   for (const auto& [option, value] :
        {std::pair{c.n_option, &c.n}, std::pair{c.x_option, &c.x}, std::pair{c.k_option, &c.k},
-        std::pair{c.check_n_option, &c.check_n}, std::pair{c.check_x_option, &c.check_x}}) {
+        std::pair{c.active_option, &c.active}, std::pair{c.check_n_option, &c.check_n},
+        std::pair{c.check_x_option, &c.check_x}}) {
     if (took_an_option(option, *value)) {
       return usage_error(io.err, name, "option '" + option->get_name() + "' needs a value");
     }
@@ -231,6 +236,7 @@ int dispatch(Command& c, const Console& io) {
   if (c.n_option->count() > 0) c.eval.n = c.n;
   if (c.x_option->count() > 0) c.eval.x = c.x;
   if (c.k_option->count() > 0) c.eval.k = c.k;
+  if (c.active_option->count() > 0) c.eval.active = c.active;
   return run_eval(io, c.eval);
 }
 
