@@ -1,10 +1,13 @@
 #!/usr/bin/python3
 """Best-known optima of the 25 minimax problems, with their evidence.
 
-    /usr/bin/python3 data/minimax_optima.py [--quick] [NUMBERS...]
+    /usr/bin/python3 data/minimax_optima.py [--quick | --replace-worse] [--output FILE] [NUMBERS...]
 
-solves the given problems (all 25 by default) at their minimum n and replaces their entries in
-the "minimax" section of data/optima.json, leaving every other entry and section as it was.
+solves the given problems (all 25 by default) at their minimum n and takes their entries into
+the "minimax" section of data/optima.json where they are at least as good as the stored ones
+(lower f*; --replace-worse takes them anyway), leaving every other entry and section as it was
+and the file byte for byte as it was when nothing changed. --quick (a few starts, to try the
+script) only compares with the stored entries; --output FILE writes the result elsewhere.
 For each problem: the epigraph problem (min t with t >= f_k, and t >= -f_k for the itype 0 fits)
 by SLSQP from the standard start and seeded perturbations of it, a polish from the best point,
 a Newton solve on the active set when it has n + 1 members, then the active set, the KKT
@@ -272,9 +275,10 @@ def solve(numbers=None, quick=False):
     return [solve_one(i, quick) for i in numbers]
 
 
-def update(entries, path=DATA):
-    """Replace these entries in the file's minimax section; everything else stays as it was."""
-    _optima_file.update("minimax", entries, path)
+def update(entries, path=DATA, replace_worse=False):
+    """Take these entries into the file's minimax section where at least as good as the
+    stored ones (or with replace_worse); everything else stays as it was."""
+    return _optima_file.update("minimax", entries, path, replace_worse)
 
 
 def _row(e):
@@ -288,7 +292,7 @@ def _row(e):
 
 
 def main(argv):
-    return _optima_file.main(argv, "minimax_optima.py", solve_one, _row, update)
+    return _optima_file.main(argv, "minimax_optima.py", solve_one, _row, "minimax")
 
 
 if __name__ == "__main__":

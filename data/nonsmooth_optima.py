@@ -1,10 +1,13 @@
 #!/usr/bin/python3
 """Best-known optima of the 25 nonsmooth problems, with their evidence.
 
-    /usr/bin/python3 data/nonsmooth_optima.py [--quick] [NUMBERS...]
+    /usr/bin/python3 data/nonsmooth_optima.py [--quick | --replace-worse] [--output FILE] [NUMBERS...]
 
-solves the given problems (all 25 by default) at their minimum n and replaces their entries in
-the "nonsmooth" section of data/optima.json, leaving every other entry and section as it was.
+solves the given problems (all 25 by default) at their minimum n and takes their entries into
+the "nonsmooth" section of data/optima.json where they are at least as good as the stored ones
+(lower f*; --replace-worse takes them anyway), leaving every other entry and section as it was
+and the file byte for byte as it was when nothing changed. --quick (a few starts, to try the
+script) only compares with the stored entries; --output FILE writes the result elsewhere.
 Problems 20 to 24 are convex and piecewise linear: HiGHS solves their exact linear programme
 and its dual bound certifies the optimum. The others are searched from the standard start and
 seeded random starts by BFGS with the library's gradients, by direct search (Nelder-Mead, or
@@ -297,9 +300,10 @@ def solve(numbers=None, quick=False):
     return [solve_one(i, quick) for i in numbers]
 
 
-def update(entries, path=DATA):
-    """Replace these entries in the file's nonsmooth section; everything else stays as it was."""
-    _optima_file.update("nonsmooth", entries, path)
+def update(entries, path=DATA, replace_worse=False):
+    """Take these entries into the file's nonsmooth section where at least as good as the
+    stored ones (or with replace_worse); everything else stays as it was."""
+    return _optima_file.update("nonsmooth", entries, path, replace_worse)
 
 
 def row(e):
@@ -312,7 +316,7 @@ def row(e):
 
 
 def main(argv):
-    return _optima_file.main(argv, "nonsmooth_optima.py", solve_one, row, update)
+    return _optima_file.main(argv, "nonsmooth_optima.py", solve_one, row, "nonsmooth")
 
 
 if __name__ == "__main__":

@@ -763,7 +763,7 @@ def overview(all_facts, have_optima):
     if not have_optima:
         out += [f"f\\* is {NOT_YET}: `data/optima.json` is missing.", ""]
     out += [
-        "Regenerate the pages and pictures with `/usr/bin/python3 docs/catalogue.py` "
+        "Regenerate the pages and pictures with `.venv/bin/python docs/catalogue.py` "
         "(the `kinkbench` Python package must be importable).",
         "",
     ]

@@ -121,6 +121,16 @@ TEST(CppApi, RejectedSetUpsAreErrorValues) {
   ASSERT_FALSE(large.has_value());
   EXPECT_EQ(large.error().code, kinkbench::SetupErrorCode::dimension_too_large);
 
+  // One n only: the text names it from below as from above, not a lower bound.
+  for (const int n : {47, 49}) {
+    const auto fixed = kinkbench::NonsmoothProblem::create(21, n);
+    ASSERT_FALSE(fixed.has_value());
+    EXPECT_EQ(fixed.error().message,
+              "nonsmooth problem 21 is defined for n = 48 only, got " + std::to_string(n));
+  }
+  EXPECT_EQ(kinkbench::NonsmoothProblem::create(16, 9).error().code,
+            kinkbench::SetupErrorCode::dimension_too_small);
+
   EXPECT_FALSE(kinkbench::MinimaxProblem::create(1, 1, 3).has_value());
 }
 

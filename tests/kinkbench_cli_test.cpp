@@ -96,7 +96,7 @@ std::string line_after(const std::string& text, const std::string& prefix) {
 }
 
 struct UsageCase {
-  const char* args;
+  std::string args;
   const char* message;
 };
 
@@ -209,14 +209,32 @@ TEST(KinkbenchCommand, EvalPrintsValueGradientAndHessian) {
   const CommandRun r = run_kinkbench("eval minimax 1 --gradient --hessian");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("max f_k  = 20 (attained first at k = 1)"), std::string::npos) << r.out;
-  // Labelled by the f_k they belong to, also where the objective is |f_k|.
+  // Labelled by what they are the derivatives of: the value printed.
   EXPECT_NE(r.out.find("gradient of f_1 = 4 32"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("hessian of f_1  = 2 0 48"), std::string::npos) << r.out;
-  const CommandRun fit = run_kinkbench("eval minimax 8 --x 10,1,1 --gradient");
+  // A fit's objective is |f_15| with f_15 = -13.11 here: the derivatives of -f_15, the
+  // stream's gradient to the digit; --all still gives the f_k's own.
+  const CommandRun fit = run_kinkbench("eval minimax 8 --x 10,1,1 --gradient --hessian --all");
   EXPECT_NE(fit.out.find("max |f_k| = 13.109999999999999 (attained first at k = 15)\n"
-                         "gradient of f_15 = -1 3.75 3.75\n"),
+                         "gradient of |f_15| = 1 -3.75 -3.75\n"
+                         "hessian of |f_15|  = -0 -0 3.75 -0 3.75 3.75\n"),
             std::string::npos)
       << fit.out;
+  EXPECT_NE(fit.out.find("\n           -1 3.75 3.75\n"), std::string::npos) << fit.out;
+  // The same numbers as the stream's line, for max f_k and for max |f_k| on either sign.
+  for (const auto& [problem, x] : std::vector<std::pair<std::string, std::string>>{
+           {"1", "0.5,-1.5"}, {"8", "10,1,1"}, {"8", "-10,1,1"}, {"8", "0.1,0.3,0.2"}}) {
+    const CommandRun e = run_in_process({"eval", "minimax", problem, "--x", x, "--gradient"});
+    ASSERT_EQ(e.status, 0) << e.err;
+    const auto at = e.out.find(" (attained first at k = ");
+    const auto from = e.out.rfind(" = ", at) + 3;
+    const std::string value = e.out.substr(from, at - from);
+    const std::string k = e.out.substr(at + 24, e.out.find(')', at) - at - 24);
+    const std::string gradient = e.out.substr(e.out.find(" = ", e.out.find("gradient of ")) + 3);
+    const CommandRun s =
+        run_in_process({"eval", "minimax", problem, "--stream", "--gradient"}, x + "\n");
+    EXPECT_EQ(s.out, value + " " + k + " " + gradient) << problem << " at " << x;
+  }
 
   const CommandRun k3 = run_kinkbench("eval minimax 1 --k 3 --x 1,1");
   ASSERT_EQ(k3.status, 0) << k3.err;
@@ -277,10 +295,17 @@ TEST(KinkbenchCommand, PointTakesTheBlackBoxNumberFormsAndNonFiniteWords) {
     const char* x;
     const char* printed;
   } cases[] = {
-      {"1,-0.5", "1 -0.5"},    {"2.5E-3,1.0D+00", "0.0025000000000000001 1"},
-      {"1.0d0,+.5", "1 0.5"},  {"'1, 2'", "1 2"},
-      {"' 3 ,\t4 '", "3 4"},   {"INF,-Inf", "inf -inf"},
-      {"+inf,NaN", "inf nan"}, {"1e999,-1e-999", "inf -0"},
+      {"1,-0.5", "1 -0.5"},
+      {"2.5E-3,1.0D+00", "0.0025000000000000001 1"},
+      {"1.0d0,+.5", "1 0.5"},
+      {"'1, 2'", "1 2"},
+      {"' 3 ,\t4 '", "3 4"},
+      {"INF,-Inf", "inf -inf"},
+      {"+inf,NaN", "inf nan"},
+      {"1e-400,-1e-999", "0 -0"},
+      {"4.9e-324,-2.4703282292062328e-324", "4.9406564584124654e-324 -4.9406564584124654e-324"},
+      {"1.7976931348623157e308,-1.7976931348623158e308",
+       "1.7976931348623157e+308 -1.7976931348623157e+308"},
   };
   for (const auto& c : cases) {
     const CommandRun r = run_kinkbench(std::string("eval minimax 1 --x ") + c.x);
@@ -350,6 +375,7 @@ TEST(KinkbenchCommand, BadArgumentsGiveOneLineAndStatusTwo) {
       {"eval minimax 1 --x 1,2 --x 3,4", "option '--x' is given more than once"},
       {"eval minimax 1 --gradient=yes", "option '--gradient' takes no value"},
       {"eval nonsmooth 16 --n 11", "defined for n = 10 only"},
+      {"eval nonsmooth 21 --n 47", "nonsmooth problem 21 is defined for n = 48 only, got 47"},
       {"check minimax 0", "unknown problem '0'"},
       {"eval minimax 1 --stream --x 1,2", "--stream reads the points from standard input"},
       {"eval minimax 1 --stream --hessian", "--stream does not give the Hessian"},
@@ -405,6 +431,11 @@ TEST(KinkbenchCommand, PointWithSomethingElseThanNumbersIsRejected) {
   expect_usage_errors({
       {"eval minimax 1 --x 1,abc", "--x needs comma-separated numbers, got 'abc' as coordinate 2"},
       {"eval minimax 1 --x 1,,2", "--x needs comma-separated numbers, coordinate 2 is empty"},
+      // Only an infinity could hold these; the command does not invent one.
+      {"eval minimax 3 --x 1e400,0",
+       "--x: '1e400' (coordinate 1) is beyond the largest double, about 1.8e308; write inf"},
+      {"eval minimax 3 --x 0,-1.8e308", "'-1.8e308' (coordinate 2) is beyond the largest double"},
+      {"eval minimax 3 --x 0,1D99999999999999999999", "is beyond the largest double"},
       {"eval minimax 1 --x 1,", "coordinate 2 is empty"},
       // Forms neither the black boxes nor the non-finite words cover.
       {"eval minimax 1 --x 0x10,1", "got '0x10' as coordinate 1"},
@@ -490,6 +521,37 @@ TEST(KinkbenchCommand, CheckPassesForEveryProblemOfBothCollections) {
   EXPECT_EQ(lines(run_kinkbench("check nonsmooth 21").out), 3);
 }
 
+std::string point_of(const std::string& head, int zeros) {
+  std::string x = head;
+  for (int i = 0; i < zeros; ++i) x += ",0";
+  return x;
+}
+
+TEST(KinkbenchCommand, CheckTakesAPointAndAnN) {
+  // max |x_i| is smooth where one |x_i| leads and has a kink where two tie: the check
+  // must be made at the point given, not near the start.
+  const CommandRun inside = run_kinkbench("check nonsmooth 20 --x " + point_of("1,0.5", 18));
+  EXPECT_EQ(inside.status, 0) << inside.out << inside.err;
+  EXPECT_EQ(occurrences(inside.out, " ok\n"), 1) << inside.out;
+  const CommandRun kink = run_kinkbench("check nonsmooth 20 --x " + point_of("1,1", 18));
+  EXPECT_EQ(kink.status, 1) << kink.out << kink.err;
+  EXPECT_NE(kink.out.find("FAILED"), std::string::npos) << kink.out;
+  // --n sets the size of the point as eval's does.
+  EXPECT_EQ(run_kinkbench("check nonsmooth 20 --n 40 --x " + point_of("1,0.5", 38)).status, 0);
+  EXPECT_EQ(run_kinkbench("check minimax 1 --n 5 --json").status, 0);
+  expect_usage_errors({
+      {"check nonsmooth 20 --n 40 --x " + point_of("1", 19),
+       "--x has 20 coordinates, n is 40; --n 20 would fit"},
+      {"check --x 1,2", "--x needs a collection and a problem"},
+      {"check minimax --n 3", "--n needs a collection and a problem"},
+      {"check nonsmooth 21 --n 47", "nonsmooth problem 21 is defined for n = 48 only, got 47"},
+      {"check nonsmooth 3 --n 2001", "check compares Hessians; it takes n <= 2000, got 2001"},
+      {"check nonsmooth 1 --x 1e400,1", "'1e400' (coordinate 1) is beyond the largest double"},
+      {"check nonsmooth 1 --x", "option '--x' needs a value"},
+      {"check nonsmooth 1 --n --x 1,2", "option '--n' needs a value"},
+  });
+}
+
 TEST(KinkbenchCommand, HelpIsAvailableForEveryCommand) {
   for (const char* args : {"--help", "help", "list --help", "eval --help", "check --help"}) {
     const CommandRun r = run_kinkbench(args);
@@ -498,6 +560,12 @@ TEST(KinkbenchCommand, HelpIsAvailableForEveryCommand) {
     EXPECT_TRUE(r.err.empty()) << args;
   }
   EXPECT_EQ(run_kinkbench("help eval").out, run_kinkbench("eval --help").out);
+  // The general help points at the commands' own; theirs do not point at themselves.
+  EXPECT_NE(run_kinkbench("--help").out.find("kinkbench <command> --help"), std::string::npos);
+  for (const char* command : {"list", "eval", "check"}) {
+    const std::string help = run_kinkbench(std::string(command) + " --help").out;
+    EXPECT_EQ(help.find("<command>"), std::string::npos) << help;
+  }
   // The accepted number forms, and the spellings of non-finite values, are documented.
   const std::string eval = run_kinkbench("eval --help").out;
   for (const char* form :

@@ -178,6 +178,11 @@ TEST(PointStream, MalformedLinesAreNamedAndTheStreamGoesOn) {
       {"2.0D+00,20E-1\n-INF nan\n0x2 2\n",
        "20 1\nnan 1\nerror line 3: '0x2' is not a number "
        "(coordinate 1)\n"},
+      // A literal only an infinity could hold is refused; one below the subnormals is 0.
+      {"1e999 0\n2 -1D400\n2e-400 -3e-999\n",
+       "error line 1: '1e999' is not a number (coordinate 1)\n"
+       "error line 2: '-1D400' is not a number (coordinate 2)\n"
+       "8 2\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(session(minimax1, c.input), c.output) << c.input;

@@ -34,7 +34,9 @@ const Case kCases[] = {
     {{"--help"}, 0, ""},
     {{"--version"}, 0, ""},
     {{"--bogus"}, bb::kUsageFailed, "--bogus"},
-    {{"-h"}, bb::kUsageFailed, "-h"},
+    {{"-h"}, 0, ""},
+    {{"-h", "--version"}, bb::kUsageFailed, "--version"},
+    {{"-x"}, bb::kUsageFailed, "-x"},
     {{"--help", "extra"}, bb::kUsageFailed, "extra"},
     {{"--version", "--help"}, bb::kUsageFailed, "--help"},
     {{"input.in", "output.out"}, bb::kUsageFailed, "input.in"},
@@ -53,7 +55,7 @@ void expect_answer(const Program& p, const Case& c, const std::string& out) {
     EXPECT_EQ(out, p.name + " (kinkbench) " KINKBENCH_PROJECT_VERSION "\n");
     return;
   }
-  EXPECT_EQ(out.rfind("Usage: " + p.name + " [--help | --version]\n", 0), 0u) << out;
+  EXPECT_EQ(out.rfind("Usage: " + p.name + " [-h | --help | --version]\n", 0), 0u) << out;
   for (const char* fact : {"input.in", "output.out", "(E15.6)", "Exit status: 0", "; 2 ", "; 3 ",
                            "older result", "must check the status", "one line on stderr"}) {
     // Line breaks may fall anywhere; compare with them read as blanks.

@@ -10,6 +10,8 @@ _Point = npt.ArrayLike
 _F64 = npt.NDArray[np.float64]
 _I64 = npt.NDArray[np.int64]
 
+__version__: str  # the project's version, as in CMakeLists.txt
+
 class MinimaxProblem:
     """A minimax problem: partial functions f_1..f_m of a point x with n components.
     Create with kinkbench.minimax(); immutable and safe to share between threads."""

@@ -6,11 +6,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -455,12 +458,37 @@ const char* const kResetCountsDoc =
     "Set the counts to zero and return them as they were (the same dict as counts()); no "
     "call made meanwhile on another thread is lost.";
 
+// The methods take their arguments as bare handles, to check them by hand, and pybind11
+// names such an argument "handle" in the signature help() shows: say what it takes. The
+// docstring is replaced as pybind11 itself installs it.
+void name_handle_arguments(const py::object& cls) {
+  static constexpr std::pair<std::string_view, std::string_view> kNames[] = {
+      {"x: handle", "x: ArrayLike"}, {"k: handle", "k: int"}};
+  for (const py::handle name : cls.attr("__dict__")) {
+    const py::object member = py::getattr(cls, name);
+    PyObject* f = member.ptr();
+    if (PyInstanceMethod_Check(f)) f = PyInstanceMethod_GET_FUNCTION(f);
+    if (!PyCFunction_Check(f)) continue;
+    auto* function = reinterpret_cast<PyCFunctionObject*>(f);
+    if (function->m_ml->ml_doc == nullptr) continue;
+    std::string doc = function->m_ml->ml_doc;
+    for (const auto& [from, to] : kNames) {
+      for (auto at = doc.find(from); at != std::string::npos; at = doc.find(from, at + to.size()))
+        doc.replace(at, from.size(), to);
+    }
+    if (doc == function->m_ml->ml_doc) continue;
+    std::free(const_cast<char*>(function->m_ml->ml_doc));
+    function->m_ml->ml_doc = strdup(doc.c_str());
+  }
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_core, module) {
   module.doc() =
       "Compiled core of kinkbench: problem objects over the C++ API. Import kinkbench, not "
       "this module.";
+  module.attr("__version__") = KINKBENCH_VERSION;
 
   py::class_<Minimax>(module, "MinimaxProblem",
                       "A minimax problem: partial functions f_1..f_m of a point x with n "
@@ -601,17 +629,28 @@ PYBIND11_MODULE(_core, module) {
                ", n=" + std::to_string(s.n()) + ")";
       });
 
+  name_handle_arguments(module.attr("MinimaxProblem"));
+  name_handle_arguments(module.attr("NonsmoothProblem"));
+
+  // The arguments are taken as handles to check them by hand; the signature help() shows
+  // is written out, since pybind11 would name them "handle".
+  py::options signatures;
+  signatures.disable_function_signatures();
   module.def("minimax", &make_minimax, py::arg("number"), py::arg("n") = py::none(),
              py::arg("capacity") = py::none(),
+             "minimax(number: int, n: int | None = None, capacity: int | None = None) "
+             "-> MinimaxProblem\n\n"
              "Set up minimax problem `number` (1..25) for n variables (default: the "
              "problem's minimum) and a capacity of partial functions (default: m).\n\n"
              "Raises ValueError when the set-up is rejected (n below the minimum, capacity "
              "below m) or the number is outside 1..25, TypeError for a non-integer number.");
   module.def("nonsmooth", &make_nonsmooth, py::arg("number"), py::arg("n") = py::none(),
+             "nonsmooth(number: int, n: int | None = None) -> NonsmoothProblem\n\n"
              "Set up nonsmooth problem `number` (1..25) for n variables (default: the "
              "problem's minimum).\n\nRaises ValueError when the set-up is rejected (n below "
              "the minimum, or above the maximum of problems 16 and 21) or the number is "
              "outside 1..25, TypeError for a non-integer number.");
+  signatures.enable_function_signatures();
 
   module.def(
       "_minimax_table",

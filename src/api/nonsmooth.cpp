@@ -39,6 +39,13 @@ std::span<const NonsmoothInfo> nonsmooth_problems() {
 Expected<NonsmoothProblem> NonsmoothProblem::create(int number, int n) {
   const int effective = effective_number(number);
   const core::Problem& p = core::problem(effective);
+  // A problem laid out for one n is refused with that n, whichever side n misses it on.
+  if (p.max_n != 0 && p.max_n == p.min_n && n != p.min_n) {
+    return SetupError{
+        n < p.min_n ? SetupErrorCode::dimension_too_small : SetupErrorCode::dimension_too_large,
+        detail::message("nonsmooth problem %d is defined for n = %d only, got %d", effective,
+                        p.min_n, n)};
+  }
   if (n < p.min_n) {
     return SetupError{
         SetupErrorCode::dimension_too_small,

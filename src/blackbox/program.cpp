@@ -67,7 +67,9 @@ std::size_t describe(const char* program, const char* file, const WriteResult& r
 
 int handle_arguments(const char* program, const char* help, int argc, const char* const* argv) {
   if (argc <= 1) return -1;
-  if (argc == 2 && is(argv[1], "--help")) {
+  // -h as well, since that is what people try first.
+  const auto asks_help = [](const char* arg) { return is(arg, "--help") || is(arg, "-h"); };
+  if (argc == 2 && asks_help(argv[1])) {
     print(help, std::strlen(help), STDOUT_FILENO);
     return 0;
   }
@@ -79,7 +81,7 @@ int handle_arguments(const char* program, const char* help, int argc, const char
     return 0;
   }
   // After a valid option the second argument is the unexpected one.
-  const bool option_first = is(argv[1], "--help") || is(argv[1], "--version");
+  const bool option_first = asks_help(argv[1]) || is(argv[1], "--version");
   const char* unexpected = option_first ? argv[2] : argv[1];
   const int written = std::snprintf(
       line, sizeof line, "%s: unexpected argument '%s' (%s takes no arguments; see %s --help)\n",

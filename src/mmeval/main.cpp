@@ -1,6 +1,6 @@
 // mmeval: the largest partial function of minimax problem 1 (n = 2) at the point in
 // "input.in", guarded, written to "output.out". Silent on success; the only arguments
-// are --help and --version, which touch neither file.
+// are -h or --help, and --version, which touch neither file.
 // Exit status: 0 written (or help shown), 2 the point could not be read or a bad
 // argument (output.out untouched), 3 the result could not be written.
 #include "blackbox/guards.hpp"
@@ -12,7 +12,7 @@ namespace bb = kinkbench::blackbox;
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: mmeval [--help | --version]\n"
+    "Usage: mmeval [-h | --help | --version]\n"
     "Evaluates problem 1 of the kinkbench minimax collection (n = 2) once: reads the\n"
     "point from input.in in the working directory (x1 and x2, one value per line),\n"
     "writes the largest of the three partial function values (NaN counting as -1e80,\n"

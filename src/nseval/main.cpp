@@ -1,5 +1,5 @@
 // nseval: nonsmooth problem 11 (n = 4) at the point in "input.in", capped above,
-// written to "output.out". Silent on success; the only arguments are --help and
+// written to "output.out". Silent on success; the only arguments are -h or --help, and
 // --version, which touch neither file.
 // Exit status: 0 written (or help shown), 2 the point could not be read or a bad
 // argument (output.out untouched), 3 the result could not be written.
@@ -12,7 +12,7 @@ namespace bb = kinkbench::blackbox;
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: nseval [--help | --version]\n"
+    "Usage: nseval [-h | --help | --version]\n"
     "Evaluates problem 11 of the kinkbench nonsmooth collection (n = 4) once: reads\n"
     "the point from input.in in the working directory (x1 to x4, one value per line),\n"
     "writes the objective value (capped at 1e80, which marks a point as not\n"

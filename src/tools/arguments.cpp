@@ -135,7 +135,15 @@ bool number_word(std::string_view text, double& out) {
     out = *special;
     return true;
   }
-  return blackbox::parse_value(text.data(), text.size(), &out);
+  double v = 0;
+  if (!blackbox::parse_value(text.data(), text.size(), &v) || !std::isfinite(v)) return false;
+  out = v;
+  return true;
+}
+
+bool overflowing_literal(std::string_view text) {
+  double v = 0;
+  return blackbox::parse_value(text.data(), text.size(), &v) && std::isinf(v);
 }
 
 Parsed<std::vector<double>> point_option(std::string_view text) {
@@ -148,6 +156,11 @@ Parsed<std::vector<double>> point_option(std::string_view text) {
     if (item.empty()) {
       result.error =
           "--x needs comma-separated numbers, " + position + " is empty in " + quote(text);
+      return result;
+    }
+    if (overflowing_literal(item)) {
+      result.error = "--x: " + quote(item) + " (" + position +
+                     ") is beyond the largest double, about 1.8e308; write inf for an infinity";
       return result;
     }
     if (!number_word(item, v)) {

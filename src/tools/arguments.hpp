@@ -37,8 +37,14 @@ Parsed<int> problem_argument(std::string_view text);     // 1..25
 Parsed<int> dimension_option(std::string_view text);     // --n: 1..kMaxN
 Parsed<int> index_option(std::string_view text, int m);  // --k: 1..m
 
-// One number as --x takes it (see below); false, leaving out alone, for anything else.
+// One number as --x and the point stream take it (see below); false, leaving out alone,
+// for anything else. A literal whose magnitude is beyond the largest double is refused
+// rather than taken as an infinity the user did not write (the words inf and -inf say
+// that); one below the smallest subnormal is the signed zero or subnormal it rounds to,
+// as the black boxes read it.
 bool number_word(std::string_view text, double& out);
+// Whether text is a literal of the black boxes' grammar that only an infinity could hold.
+bool overflowing_literal(std::string_view text);
 
 // --x: comma-separated numbers, blanks around each allowed. A number is what the black
 // boxes' point-file reader takes, or inf, +inf, -inf, nan in any case: the command

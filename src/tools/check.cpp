@@ -26,22 +26,28 @@ void keep_worst(double& worst, double error) {
 
 bool within(double error, double tolerance) { return error <= tolerance; }  // NaN fails
 
-// Seeded points near the start, not the start itself: starting points often sit on a kink
-// on purpose (nonsmooth problem 8, the square roots of minimax problem 18).
-std::vector<std::vector<double>> check_points(std::span<const double> start) {
+// Where to compare: the user's point (--x), or seeded points near the start, not the
+// start itself: starting points often sit on a kink on purpose (nonsmooth problem 8, the
+// square roots of minimax problem 18).
+struct Where {
+  int n = 0;              // 0: the problem's minimum
+  std::vector<double> x;  // empty: near the start
+};
+
+std::vector<std::vector<double>> check_points(std::span<const double> start, const Where& at) {
+  if (!at.x.empty()) return {at.x};
   const std::vector<double> x0(start.begin(), start.end());
   std::vector<std::vector<double>> points;
   for (unsigned seed = 1; seed <= 3; ++seed) points.push_back(check::nearby_point(x0, seed));
   return points;
 }
 
-CheckOutcome check_minimax(int number) {
-  const Tolerance tol = tolerance(true, number);
-  const auto& info = minimax_problems()[static_cast<size_t>(number - 1)];
-  const auto p = MinimaxProblem::create(number, info.min_n, info.m);
+CheckOutcome check_minimax(const MinimaxProblem& problem, const Where& at) {
+  const MinimaxProblem* p = &problem;
+  const Tolerance tol = tolerance(true, p->number());
   CheckOutcome outcome;
   const int n = p->n();
-  for (const auto& x : check_points(p->start())) {
+  for (const auto& x : check_points(p->start(), at)) {
     for (int k = 1; k <= p->m(); ++k) {
       const check::Scalar f = [&](const double* q) {
         double fk = 0;
@@ -65,9 +71,8 @@ CheckOutcome check_minimax(int number) {
   return outcome;
 }
 
-CheckOutcome check_nonsmooth(int number) {
-  const auto& info = nonsmooth_problems()[static_cast<size_t>(number - 1)];
-  const auto p = NonsmoothProblem::create(number, info.min_n);
+CheckOutcome check_nonsmooth(const NonsmoothProblem& problem, const Where& at) {
+  const NonsmoothProblem* p = &problem;
   CheckOutcome outcome;
   const int n = p->n();
   const check::Scalar f = [&](const double* q) {
@@ -83,11 +88,40 @@ CheckOutcome check_nonsmooth(int number) {
     p->hessian(std::span<const double>(q, static_cast<size_t>(n)),
                std::span<double>(out, static_cast<size_t>(n * (n + 1) / 2)));
   };
-  for (const auto& x : check_points(p->start())) {
+  for (const auto& x : check_points(p->start(), at)) {
     keep_worst(outcome.gradient_error, check::gradient_error(n, f, g, x.data()).error);
     keep_worst(outcome.hessian_error, check::hessian_error(n, g, h, x.data()).error);
   }
   return outcome;
+}
+
+// The problem at the n asked for (default: its minimum), and the point checked against
+// it; on a refusal, the one line to print.
+struct Checked {
+  std::optional<MinimaxProblem> minimax;
+  std::optional<NonsmoothProblem> nonsmooth;
+  std::string error;
+};
+
+Checked set_up(Collection collection, int number, const Where& at, int given) {
+  Checked c;
+  const bool mm = collection == Collection::minimax;
+  const auto row = static_cast<size_t>(number - 1);
+  const int min_n = mm ? minimax_problems()[row].min_n : nonsmooth_problems()[row].min_n;
+  const int max_n = mm ? 0 : nonsmooth_problems()[row].max_n;
+  const int n = at.n != 0 ? at.n : min_n;
+  if (mm) {
+    auto p = MinimaxProblem::create(number, n, minimax_problems()[row].m);
+    if (!p) return {{}, {}, p.error().message};
+    c.minimax = std::move(*p);
+  } else {
+    auto p = NonsmoothProblem::create(number, n);
+    if (!p) return {{}, {}, p.error().message};
+    c.nonsmooth = std::move(*p);
+  }
+  if (given != 0 && given != n)
+    c.error = point_count_error(collection, number, given, {n, min_n, max_n});
+  return c;
 }
 
 }  // namespace
@@ -109,6 +143,32 @@ int run_check(const Console& io, const CheckArgs& args) {
     if (!problem.ok()) return usage_error(io.err, "check", problem.error);
     only = problem.value;
   }
+  Where at;
+  if ((args.n || args.x) && only == 0) {
+    return usage_error(io.err, "check",
+                       std::string(args.x ? "--x" : "--n") + " needs a collection and a problem");
+  }
+  if (args.n) {
+    const auto n = dimension_option(*args.n);
+    if (!n.ok()) return usage_error(io.err, "check", n.error);
+    // The Hessian check holds n(n+1)/2 differences and takes n gradients per point.
+    if (n.value > kMaxHessianN) {
+      return usage_error(io.err, "check",
+                         "check compares Hessians; it takes n <= " + std::to_string(kMaxHessianN) +
+                             ", got " + std::to_string(n.value));
+    }
+    at.n = n.value;
+  }
+  if (args.x) {
+    auto x = point_option(*args.x);
+    if (!x.ok()) return usage_error(io.err, "check", x.error);
+    at.x = std::move(x.value);
+  }
+  if (at.n != 0 || !at.x.empty()) {
+    const auto collection = minimax ? Collection::minimax : Collection::nonsmooth;
+    const Checked c = set_up(collection, only, at, static_cast<int>(at.x.size()));
+    if (!c.error.empty()) return usage_error(io.err, "check", c.error);
+  }
   if (!args.json) {
     std::fprintf(io.out, "%-10s %4s %14s %14s %10s %10s  %s\n", "collection", "prob",
                  "gradient err", "hessian err", "tol grad", "tol hess", "result");
@@ -120,7 +180,8 @@ int run_check(const Console& io, const CheckArgs& args) {
     if (mm ? !minimax : !nonsmooth) continue;
     for (int number = 1; number <= 25; ++number) {
       if (only != 0 && number != only) continue;
-      const CheckOutcome o = mm ? check_minimax(number) : check_nonsmooth(number);
+      const Checked c = set_up(collection, number, at, static_cast<int>(at.x.size()));
+      const CheckOutcome o = mm ? check_minimax(*c.minimax, at) : check_nonsmooth(*c.nonsmooth, at);
       const Tolerance tol = tolerance(mm, number);
       const bool ok =
           within(o.gradient_error, tol.gradient) && within(o.hessian_error, tol.hessian);

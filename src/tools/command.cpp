@@ -76,11 +76,13 @@ struct Command {
   ListArgs list;
   EvalArgs eval;
   CheckArgs check;
-  std::string n, x, k, active;
+  std::string n, x, k, active, check_n, check_x;
   CLI::Option* n_option = nullptr;
   CLI::Option* active_option = nullptr;
   CLI::Option* x_option = nullptr;
   CLI::Option* k_option = nullptr;
+  CLI::Option* check_n_option = nullptr;
+  CLI::Option* check_x_option = nullptr;
 };
 
 CLI::App* add_command(Command& c, const char* name, const char* summary, const char* usage,
@@ -119,6 +121,7 @@ void build(Command& c) {
   c.app.set_version_flag("--version", "kinkbench " KINKBENCH_VERSION, "print the version")
       ->group("options");
   c.app.footer("Run 'kinkbench <command> --help' for a command's options.\n");
+  // Subcommands would inherit that footer; each sets its own after being added.
 
   CLI::App* list =
       add_command(c, "list", "the problems, with the objective at the start",
@@ -127,6 +130,11 @@ void build(Command& c) {
                   "starting point.");
   add_words(list, c.list.positional);
   add_flag(list, "--json", c.list.json, "print one JSON object");
+  list->footer(
+      "Columns: n is the n a problem accepts (2+: 2 or more; 10: exactly 10), fmin and\n"
+      "stepmax what its set-up gives, then the objective at the start, the best-known\n"
+      "optimum f* and the gap between them. --json adds min_n, max_n, best_value,\n"
+      "best_point, best_status, unbounded_below and gap_at_start.\n");
 
   CLI::App* eval =
       add_command(c, "eval", "evaluate a problem at its start or a given point",
@@ -142,9 +150,8 @@ void build(Command& c) {
                          "the point, n comma-separated numbers (default: the start)");
   c.k_option =
       add_value(eval, "--k", c.k, "K", "minimax: evaluate f_K (default: the objective's k)");
-  add_flag(eval, "--gradient", c.eval.gradient, "also print the gradient (minimax: of f_k)");
-  add_flag(eval, "--hessian", c.eval.hessian,
-           "also print the packed Hessian (minimax: of f_k; n <= 2000)");
+  add_flag(eval, "--gradient", c.eval.gradient, "also print the gradient of the value printed");
+  add_flag(eval, "--hessian", c.eval.hessian, "also print its packed Hessian (n <= 2000)");
   c.active_option = add_value(eval, "--active", c.active, "EPS",
                               "also list the pieces active within EPS >= 0 and the stationarity "
                               "measure (docs/kinks.md)");
@@ -156,13 +163,21 @@ void build(Command& c) {
 
   CLI::App* check =
       add_command(c, "check", "compare derivatives with central differences",
-                  "kinkbench check [minimax|nonsmooth] [PROBLEM] [options]",
+                  "kinkbench check [minimax|nonsmooth] [PROBLEM] [options]\n"
+                  "       kinkbench check minimax|nonsmooth PROBLEM [--n N] [--x V1,V2,...]",
                   "Compares every gradient with central differences of the value and every packed\n"
                   "Hessian with central differences of the gradient, at three seeded points near\n"
-                  "the starting point, and prints the largest relative error per problem. Exits 1\n"
-                  "when an error exceeds the problem's tolerance.");
+                  "the starting point (or at --x), and prints the largest relative error per\n"
+                  "problem. Exits 1 when an error exceeds the problem's tolerance.");
   add_words(check, c.check.positional);
+  c.check_n_option = add_value(check, "--n", c.check_n, "N",
+                               "one problem: variables (default: its minimum; at most 2000)");
+  c.check_x_option = add_value(check, "--x", c.check_x, "V1,V2,...",
+                               "one problem: check at this point, n numbers as eval takes them");
   add_flag(check, "--json", c.check.json, "print one JSON object");
+  check->footer(
+      "A point on a kink (where pieces meet) disagrees with central differences by\n"
+      "nature: --x is meant for points inside one piece.\n");
 }
 
 // CLI11's own wording for the few failures it detects itself, in ours. Its messages name
@@ -205,13 +220,18 @@ int dispatch(Command& c, const Console& io) {
     return unexpected_argument(io.err, name, extra.front());
   }
   if (name == "list") return run_list(io, c.list);
-  if (name == "check") return run_check(io, c.check);
   for (const auto& [option, value] :
        {std::pair{c.n_option, &c.n}, std::pair{c.x_option, &c.x}, std::pair{c.k_option, &c.k},
-        std::pair{c.active_option, &c.active}}) {
+        std::pair{c.active_option, &c.active}, std::pair{c.check_n_option, &c.check_n},
+        std::pair{c.check_x_option, &c.check_x}}) {
     if (took_an_option(option, *value)) {
       return usage_error(io.err, name, "option '" + option->get_name() + "' needs a value");
     }
+  }
+  if (name == "check") {
+    if (c.check_n_option->count() > 0) c.check.n = c.check_n;
+    if (c.check_x_option->count() > 0) c.check.x = c.check_x;
+    return run_check(io, c.check);
   }
   if (c.n_option->count() > 0) c.eval.n = c.n;
   if (c.x_option->count() > 0) c.eval.x = c.x;

@@ -54,6 +54,8 @@ int run_eval(const Console& io, const EvalArgs& args);
 
 struct CheckArgs {
   std::vector<std::string> positional;
+  std::optional<std::string> n;  // with x: one problem, at this n and this point
+  std::optional<std::string> x;
   bool json = false;
 };
 int run_check(const Console& io, const CheckArgs& args);

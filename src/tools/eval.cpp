@@ -30,6 +30,7 @@ struct Evaluation {
   int k = 0;               // minimax: the partial function evaluated
   bool objective = false;  // minimax: k attains the objective, rather than chosen by --k
   const char* form = "";   // minimax: the objective, "max f_k" or "max |f_k|"
+  bool absolute = false;   // minimax: the value printed is |f_k| (a fit's objective)
   double value = 0;
   std::vector<double> gradient;  // empty unless asked for
   std::vector<double> hessian;
@@ -41,6 +42,11 @@ struct Evaluation {
   std::vector<std::vector<double>> weights;
   double stationarity = 0;
 };
+
+std::string derivatives_of(const Evaluation& e) {
+  const std::string fk = "f_" + std::to_string(e.k);
+  return e.absolute ? "|" + fk + "|" : fk;
+}
 
 // The pieces active within eps at x and the least-norm element's weights on them.
 template <class Problem>
@@ -89,10 +95,10 @@ void print_text(std::FILE* out, const Request& r, const Evaluation& e) {
   } else {
     std::fprintf(out, "f_%-7d= %s\n", e.k, value.c_str());
   }
-  // A minimax gradient and Hessian are those of f_k at the k shown, also where the
-  // objective is |f_k|: say so rather than let them pass for the objective's.
+  // The derivatives are those of the value printed: of f_k, or of |f_k| for a fit's
+  // objective, as the stream gives them; the label says which.
   const std::string of =
-      r.collection == Collection::minimax ? " of f_" + std::to_string(e.k) : std::string();
+      r.collection == Collection::minimax ? " of " + derivatives_of(e) : std::string();
   if (r.gradient)
     std::fprintf(out, "gradient%s = %s\n", of.c_str(), numbers_text(e.gradient).c_str());
   if (r.hessian)
@@ -265,6 +271,16 @@ int run_eval(const Console& io, const EvalArgs& args) {
     }
     if (r.gradient) p->gradient(e.k, e.x, e.gradient);
     if (r.hessian) p->hessian(e.k, e.x, e.hessian);
+    // A fit's objective is |f_k|: where f_k < 0 its derivatives are those of -f_k.
+    e.absolute = e.objective && p->itype() == 0;
+    if (e.absolute) {
+      double fk = 0;
+      p->value(e.k, e.x, fk);
+      if (fk < 0) {
+        for (double& g : e.gradient) g = -g;
+        for (double& h : e.hessian) h = -h;
+      }
+    }
     if (r.all) {
       e.values.assign(static_cast<size_t>(p->m()), 0.0);
       e.jacobian.assign(static_cast<size_t>(p->m()) * static_cast<size_t>(r.n), 0.0);

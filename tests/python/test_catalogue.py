@@ -24,6 +24,7 @@ def read(path):
 
 @pytest.fixture(scope="module")
 def without_optima(tmp_path_factory):
+    pytest.importorskip("matplotlib", reason="the catalogue draws its pictures with matplotlib")
     out = tmp_path_factory.mktemp("pages")
     facts, issues = catalogue.generate(str(out), str(out / "absent.json"), pictures=True, size=41)
     return out, facts, issues

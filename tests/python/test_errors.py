@@ -18,6 +18,8 @@ NS = kinkbench.nonsmooth(11)  # n = 4
         (lambda: kinkbench.nonsmooth(17, n=9), ValueError, "needs n >= 10, got 9"),
         (lambda: kinkbench.nonsmooth(16, n=11), ValueError, "nonsmooth problem 16"),
         (lambda: kinkbench.nonsmooth(21, n=49), ValueError, "nonsmooth problem 21"),
+        (lambda: kinkbench.nonsmooth(21, n=47), ValueError,
+         "nonsmooth problem 21 is defined for n = 48 only, got 47"),
         (lambda: kinkbench.minimax(0), ValueError, "numbered 1..25, got 0"),
         (lambda: kinkbench.nonsmooth(26), ValueError, "numbered 1..25, got 26"),
         (lambda: kinkbench.minimax(2**70), ValueError, "numbered 1..25"),

@@ -144,6 +144,7 @@ def test_epigraph_form_is_the_library_function(number):
 def test_lp_table_of_problem_21_is_the_library_data():
     import numpy as np
     import kinkbench
+    pytest.importorskip("scipy", reason="the linear programmes are solved with SciPy")
     import _nonsmooth_lp as lp
     d, a, c = lp.table21()
     assert a.sum() == c.sum() == 2426 and d[1, 0] == 273 and d[47, 46] == 1157

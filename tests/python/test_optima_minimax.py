@@ -9,6 +9,7 @@ import sys
 import numpy as np
 import pytest
 
+pytest.importorskip("scipy", reason="the optima scripts search with SciPy")
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "data"))
 import _minimax_tools as tools  # noqa: E402
 import minimax_optima  # noqa: E402

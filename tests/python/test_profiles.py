@@ -170,6 +170,7 @@ def test_duplicate_runs_are_refused_naming_both_files(tmp_path, capsys):
 
 
 def test_mixed_budgets_are_refused_unless_asked(tmp_path, capsys):
+    pytest.importorskip("matplotlib", reason="the command draws with matplotlib")
     fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=1.0, fstar=0.0, values=[1.0, 0.5], budget=100)
     fake_logs.write(tmp_path, "B", "nonsmooth", 1, 2, f0=1.0, fstar=0.0, values=[1.0, 0.5], budget=50)
     assert profiles.main([str(tmp_path), "-o", str(tmp_path / "out" / "p"), "--format", "png"]) == 2
@@ -241,6 +242,7 @@ def test_own_sets_count_each_solver_over_its_runs_and_mark_the_solver_alone(tmp_
 
 
 def test_solvers_sharing_no_case_are_refused_unless_counted_over_their_own(tmp_path, capsys):
+    pytest.importorskip("matplotlib", reason="the command draws with matplotlib")
     fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
     fake_logs.write(tmp_path, "B", "nonsmooth", 2, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
     assert profiles.main([str(tmp_path), "-o", str(tmp_path / "out" / "p"), "--format", "png"]) == 2

@@ -12,6 +12,8 @@ from fractions import Fraction
 
 import numpy as np
 import pytest
+
+pytest.importorskip("hypothesis", reason="property tests draw their cases with Hypothesis")
 from hypothesis import HealthCheck, example, given, settings
 from hypothesis import strategies as st
 from hypothesis.extra import numpy as hnp

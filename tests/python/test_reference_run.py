@@ -17,6 +17,7 @@ def script():
     source = os.environ.get("KINKBENCH_SOURCE_DIR")
     if not source:
         pytest.skip("KINKBENCH_SOURCE_DIR is not set (ctest sets it)")
+    pytest.importorskip("scipy", reason="the reference run solves with SciPy")
     return runpy.run_path(str(pathlib.Path(source) / "examples/python/reference_run.py"))
 
 

@@ -77,6 +77,7 @@ END = {"outcome": "converged", "evaluations": 1}
     ],
 )
 def test_a_malformed_log_is_one_error_naming_file_and_line(tmp_path, capsys, content, line, says):
+    pytest.importorskip("matplotlib", reason="the command draws with matplotlib")
     path = tmp_path / "a" / "nonsmooth-01-n2-s0.jsonl"
     path.parent.mkdir()
     path.write_bytes(content)
@@ -138,6 +139,7 @@ def test_duplicates_across_folders_are_found_with_both_files(tmp_path):
     ],
 )
 def test_conflicts_are_refused_naming_values_and_files(tmp_path, capsys, second, says):
+    pytest.importorskip("matplotlib", reason="the command draws with matplotlib")
     first = write(tmp_path, "A")
     other = write(tmp_path, **second)
     table = logs.read_table(tmp_path)

@@ -5,7 +5,9 @@ import json
 
 import numpy as np
 import pytest
-from scipy.optimize import minimize
+
+pytest.importorskip("scipy", reason="the runs logged here are SciPy's")
+from scipy.optimize import minimize  # noqa: E402
 
 import kinkbench
 from kinkbench.runlog import RunLog, number_to_json

@@ -61,7 +61,8 @@ run_line "$work/cmake" "$(command_line 'cmake -S . -B build -G Ninja ')"
 
 block bash >"$work/session.sh"
 expected=$(sed -n 's/^[^#]*# //p' "$work/session.sh")
-actual=$(cd "$work" && PATH="$build:$PATH" bash -e session.sh 2>/dev/null)
+# The session finds the programs where the README installed them, through its own PATH line.
+actual=$(cd "$work" && bash -e session.sh 2>/dev/null)
 if [ "$actual" != "$expected" ]; then
   printf 'shell example printed:\n%s\nits comments say:\n%s\n' "$actual" "$expected" >&2
   exit 1
@@ -112,4 +113,9 @@ cc -std=c11 -Wall -Wextra -Werror "$work/read_back.c" -lm -o "$work/read_back" |
   fail "the C reader does not compile"
 "$work/read_back" "${cases[@]}" || fail "the C reader is wrong"
 
-echo "README examples: install, Fortran, C, C++ (pkg-config and CMake), shell and readers ran as documented"
+# Uninstalling as the README says leaves nothing of the project under the prefix.
+(cd "$work/user" && eval "$(command_line 'xargs -d ')") || fail "the uninstall line failed"
+left=$(cd "$HOME/.local" && find . -mindepth 1 \( -name '*kinkbench*' -o -type f \) | sort)
+[ -z "$left" ] || fail "the uninstall line left: $left"
+
+echo "README examples: install, Fortran, C, C++ (pkg-config and CMake), shell, readers and uninstall ran as documented"
