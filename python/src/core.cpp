@@ -456,6 +456,8 @@ const char* const kResetCountsDoc =
 
 }  // namespace
 
+void kinkbench_register_recorder(py::module_& module);  // recorder.cpp
+
 PYBIND11_MODULE(_core, module) {
   module.doc() =
       "Compiled core of kinkbench: problem objects over the C++ API. Import kinkbench, not "
@@ -637,4 +639,5 @@ PYBIND11_MODULE(_core, module) {
         return rows;
       },
       "Rows (number, min_n, max_n, fmin, stepmax, summary) of the nonsmooth table.");
+  kinkbench_register_recorder(module);
 }
