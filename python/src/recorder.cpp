@@ -12,13 +12,16 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -39,66 +42,77 @@ using PointArray = py::array_t<double, py::array::c_style | py::array::forcecast
 // run, and a write costs little against the evaluations between two of them.
 constexpr std::size_t kBlock = 1 << 16;
 
+// The longest line record() writes: nine numbers of at most 24 characters, and the keys.
+constexpr std::size_t kMaxRecord = 9 * 24 + 128;
+
+template <std::size_t N>
+char* put(char* out, const char (&text)[N]) {
+  std::memcpy(out, text, N - 1);
+  return out + N - 1;
+}
+
+char* put_count(char* out, std::int64_t value) { return std::to_chars(out, out + 24, value).ptr; }
+
 // A double as Python's repr() spells it (so as json.dumps does): the shortest digits that
 // read back to the same bits, fixed notation for decimal exponents -4..15, an exponent of
 // at least two digits otherwise, and ".0" on whole numbers so that -0.0 keeps its sign.
-void append_number(std::string& out, double v) {
-  if (std::isnan(v)) {
-    out += "\"nan\"";
-    return;
+// Non-finite values are the strings "nan", "inf", "-inf". At most 24 characters.
+char* put_number(char* out, double v) {
+  if (std::isnan(v)) return put(out, "\"nan\"");
+  if (std::isinf(v)) return v > 0 ? put(out, "\"inf\"") : put(out, "\"-inf\"");
+  if (v == std::trunc(v) && std::fabs(v) < 1e15) {  // whole numbers, the common cost
+    if (std::signbit(v)) *out++ = '-';
+    out = put_count(out, static_cast<std::int64_t>(std::fabs(v)));
+    return put(out, ".0");
   }
-  if (std::isinf(v)) {
-    out += v > 0 ? "\"inf\"" : "\"-inf\"";
-    return;
+  char text[32];
+  const char* end = std::to_chars(text, text + sizeof text, v, std::chars_format::scientific).ptr;
+  const char* s = text;
+  if (*s == '-') {
+    *out++ = '-';
+    ++s;
   }
-  char text[40];
-  const auto done = std::to_chars(text, text + sizeof text, v, std::chars_format::scientific);
-  std::string_view s(text, static_cast<std::size_t>(done.ptr - text));
-  if (s.front() == '-') {
-    out += '-';
-    s.remove_prefix(1);
-  }
-  const std::size_t e = s.find('e');
-  int exponent = 0;
-  std::from_chars(s.data() + e + (s[e + 1] == '+' ? 2 : 1), s.data() + s.size(), exponent);
-  char digits[24];
+  // s is D[.DDD]e(+|-)XX[X]
+  const char* e = s + 1;
+  while (*e != 'e') ++e;
+  char digits[20];
   std::size_t count = 0;
-  for (std::size_t i = 0; i < e; ++i) {
-    if (s[i] != '.') digits[count++] = s[i];
-  }
-  const std::string_view d(digits, count);
+  digits[count++] = s[0];
+  for (const char* q = s + 2; q < e; ++q) digits[count++] = *q;
+  int exponent = 0;
+  for (const char* q = e + 2; q < end; ++q) exponent = exponent * 10 + (*q - '0');
+  if (e[1] == '-') exponent = -exponent;
   if (exponent >= -4 && exponent < 16) {
     if (exponent < 0) {
-      out += "0.";
-      out.append(static_cast<std::size_t>(-exponent - 1), '0');
-      out += d;
-    } else if (count <= static_cast<std::size_t>(exponent) + 1) {
-      out += d;
-      out.append(static_cast<std::size_t>(exponent) + 1 - count, '0');
-      out += ".0";
-    } else {
-      const auto whole = static_cast<std::size_t>(exponent) + 1;
-      out += d.substr(0, whole);
-      out += '.';
-      out += d.substr(whole);
+      out = put(out, "0.");
+      for (int i = -1; i > exponent; --i) *out++ = '0';
+      std::memcpy(out, digits, count);
+      return out + count;
     }
-    return;
+    const auto whole = static_cast<std::size_t>(exponent) + 1;
+    if (count <= whole) {
+      std::memcpy(out, digits, count);
+      out += count;
+      for (std::size_t i = count; i < whole; ++i) *out++ = '0';
+      return put(out, ".0");
+    }
+    std::memcpy(out, digits, whole);
+    out += whole;
+    *out++ = '.';
+    std::memcpy(out, digits + whole, count - whole);
+    return out + (count - whole);
   }
-  out += d.front();
+  *out++ = digits[0];
   if (count > 1) {
-    out += '.';
-    out += d.substr(1);
+    *out++ = '.';
+    std::memcpy(out, digits + 1, count - 1);
+    out += count - 1;
   }
-  out += exponent < 0 ? "e-" : "e+";
+  *out++ = 'e';
+  *out++ = exponent < 0 ? '-' : '+';
   const int magnitude = exponent < 0 ? -exponent : exponent;
-  if (magnitude < 10) out += '0';
-  out += std::to_string(magnitude);
-}
-
-void append_count(std::string& out, std::int64_t value) {
-  char text[24];
-  const auto done = std::to_chars(text, text + sizeof text, value);
-  out.append(text, done.ptr);
+  if (magnitude < 10) *out++ = '0';
+  return std::to_chars(out, out + 4, magnitude).ptr;
 }
 
 class Recorder {
@@ -124,8 +138,12 @@ class Recorder {
     who_ = collection + " problem " + std::to_string(number);
     last_.assign(static_cast<std::size_t>(n), 0.0);
     best_x_.assign(static_cast<std::size_t>(n), 0.0);
-    buffer_.reserve(kBlock + 512);
+    buffer_.resize(kBlock);
   }
+
+  ~Recorder() { stop_writer(); }
+  Recorder(const Recorder&) = delete;
+  Recorder& operator=(const Recorder&) = delete;
 
   // ------------------------------------------------------------ what the solver calls
 
@@ -230,9 +248,15 @@ class Recorder {
 
   // A line of Python's own (header, outcome), after everything recorded so far.
   void write(const std::string& line) {
-    buffer_ += line;
-    buffer_ += '\n';
-    if (buffer_.size() >= kBlock) drain();
+    if (used_ + line.size() + 1 > buffer_.size()) drain();
+    if (line.size() + 1 > buffer_.size()) {  // a header with a very long x0
+      emit(line.data(), line.size());
+      emit("\n", 1);
+      return;
+    }
+    std::memcpy(buffer_.data() + used_, line.data(), line.size());
+    used_ += line.size();
+    buffer_[used_++] = '\n';
   }
 
   void flush() { drain(); }
@@ -240,6 +264,7 @@ class Recorder {
   // No evaluation after this; the file's descriptor stays Python's to close.
   void close() {
     drain();
+    stop_writer();
     closed_ = true;
   }
 
@@ -261,7 +286,8 @@ class Recorder {
     return d;
   }
   double cost() const { return cost_; }
-  py::object write_error() const {
+  py::object write_error() {
+    settle();
     return error_.empty() ? py::object(py::none()) : py::object(py::str(error_));
   }
 
@@ -370,6 +396,7 @@ class Recorder {
     const bool improved = f_improves(last_f_);
     if (improved) {
       best_ = last_f_;
+      best_changed_ = true;
       has_best_ = true;
       std::memcpy(best_x_.data(), x, sizeof(double) * best_x_.size());
     }
@@ -379,36 +406,93 @@ class Recorder {
   bool f_improves(double f) const { return f < best_; }  // NaN never does; ties keep the first
 
   void record() {
-    std::string& out = buffer_;
-    out += "{\"eval\": ";
-    append_count(out, evaluations_);
-    out += ", \"f\": ";
-    append_number(out, last_f_);
-    out += ", \"best\": ";
-    append_number(out, best_);
-    out += ", \"values\": ";
-    append_count(out, calls_[0]);
-    out += ", \"gradients\": ";
-    append_count(out, calls_[1]);
-    out += ", \"jacobians\": ";
-    append_count(out, calls_[2]);
-    out += ", \"hessians\": ";
-    append_count(out, calls_[3]);
-    out += ", \"cost\": ";
-    append_number(out, cost_);
-    out += "}\n";
-    if (out.size() >= kBlock) drain();
+    if (used_ + kMaxRecord > buffer_.size()) hand_over();
+    char* out = buffer_.data() + used_;
+    out = put(out, "{\"eval\": ");
+    out = put_count(out, evaluations_);
+    out = put(out, ", \"f\": ");
+    out = put_number(out, last_f_);
+    out = put(out, ", \"best\": ");
+    if (best_changed_) {  // the best is mostly the line before's: spelled once
+      best_length_ = static_cast<std::size_t>(put_number(best_text_, best_) - best_text_);
+      best_changed_ = false;
+    }
+    std::memcpy(out, best_text_, best_length_);
+    out += best_length_;
+    out = put(out, ", \"values\": ");
+    out = put_count(out, calls_[0]);
+    out = put(out, ", \"gradients\": ");
+    out = put_count(out, calls_[1]);
+    out = put(out, ", \"jacobians\": ");
+    out = put_count(out, calls_[2]);
+    out = put(out, ", \"hessians\": ");
+    out = put_count(out, calls_[3]);
+    out = put(out, ", \"cost\": ");
+    out = put_number(out, cost_);
+    out = put(out, "}\n");
+    used_ = static_cast<std::size_t>(out - buffer_.data());
   }
 
   // Writes the buffer; a failure (a full disk) is kept for finish() to report with the
   // file's name, and nothing more is written, rather than raised inside the solver.
+  // Writes the buffer now, after any block the writer still holds.
   void drain() {
-    if (fd_ < 0 || !error_.empty()) {
-      buffer_.clear();
+    settle();
+    emit(buffer_.data(), used_);
+    used_ = 0;
+  }
+
+  // A full block goes to the writer thread, which writes it without the GIL while the
+  // solver goes on into the other block; the kernel's copy of the bytes (on this machine
+  // as dear as the evaluation) leaves the solver's path.
+  void hand_over() {
+    if (fd_ < 0) {
+      used_ = 0;
       return;
     }
-    const char* at = buffer_.data();
-    std::size_t left = buffer_.size();
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return !pending_; });
+    std::swap(buffer_, spare_);
+    spare_used_ = used_;
+    used_ = 0;
+    pending_ = true;
+    if (!writer_.joinable()) writer_ = std::thread([this] { write_blocks(); });
+    work_.notify_one();
+  }
+
+  void write_blocks() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+      work_.wait(lock, [this] { return pending_ || stopping_; });
+      if (!pending_) return;
+      lock.unlock();
+      emit(spare_.data(), spare_used_);
+      lock.lock();
+      pending_ = false;
+      idle_.notify_all();
+    }
+  }
+
+  // Waits until the writer holds no block.
+  void settle() {
+    if (!writer_.joinable()) return;
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return !pending_; });
+  }
+
+  void stop_writer() {
+    if (!writer_.joinable()) return;
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    work_.notify_one();
+    writer_.join();
+  }
+
+  // Runs on one thread at a time: the caller's with the writer idle, or the writer's.
+  void emit(const char* at, std::size_t left) {
+    if (fd_ < 0 || !error_.empty()) return;
     while (left > 0) {
       const ssize_t wrote = ::write(fd_, at, left);
       if (wrote < 0) {
@@ -419,7 +503,6 @@ class Recorder {
       at += wrote;
       left -= static_cast<std::size_t>(wrote);
     }
-    buffer_.clear();
   }
 
   std::optional<MinimaxProblem> minimax_;
@@ -445,8 +528,18 @@ class Recorder {
   std::vector<double> best_x_;
   bool exhausted_ = false;
   bool closed_ = false;
-  std::string buffer_;
+  std::string buffer_;  // a block: used_ bytes hold lines not yet written
+  std::size_t used_ = 0;
+  char best_text_[32] = {};
+  std::size_t best_length_ = 0;
+  bool best_changed_ = true;
   std::string error_;
+  std::string spare_ = std::string(kBlock, '\0');  // the block the writer thread holds
+  std::size_t spare_used_ = 0;
+  std::mutex mutex_;
+  std::condition_variable work_, idle_;
+  bool pending_ = false, stopping_ = false;
+  std::thread writer_;
 };
 
 }  // namespace
@@ -478,9 +571,8 @@ void kinkbench_register_recorder(py::module_& module) {
   module.def(
       "_json_number",
       [](double v) {
-        std::string out;
-        append_number(out, v);
-        return out;
+        char text[32];
+        return std::string(text, put_number(text, v));
       },
       "A float as the run logs write it (for tests).");
 }
