@@ -5,6 +5,8 @@ becomes visible under its name only when complete."""
 import json
 import math
 import os
+import pathlib
+import re
 import subprocess
 import threading
 
@@ -309,3 +311,16 @@ def test_numbers_are_written_as_json_writes_them():
     for v in samples:
         expected = '"nan"' if np.isnan(v) else spelled.get(v, json.dumps(float(v)))
         assert _core._json_number(float(v)) == expected
+
+
+def test_the_one_run_example_records_what_scipy_reported(tmp_path, monkeypatch, capsys):
+    source = pathlib.Path(os.environ.get("KINKBENCH_SOURCE_DIR", pathlib.Path(__file__).parents[2]))
+    page = (source / "docs" / "benchmarking.md").read_text()
+    section = page.split("## One run\n", 1)[1]
+    block, after = re.search(r"```python\n(.*?)```\n(.*?)\n\n", section, re.S).groups()
+    monkeypatch.chdir(tmp_path)
+    exec(compile(block, "benchmarking.md", "exec"), {})
+    printed = capsys.readouterr().out
+    assert printed.startswith("stopped ") and f"prints `{printed.strip()}`" in after
+    last = lines(tmp_path / "out/logs/bfgs/nonsmooth-11-n4-s0.jsonl")[-1]
+    assert last["outcome"] == "stopped" and "precision loss" in last["message"]
