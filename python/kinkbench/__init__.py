@@ -9,8 +9,10 @@ Every number comes from the C++ library, bit for bit. The same calls take a batc
 points of shape (N, n) and return stacked results.
 
 To benchmark a solver: kinkbench.RunLog records one run's evaluations under a budget,
-kinkbench.run_suite runs solvers over a selection of problems, and
-`python3 -m kinkbench.profiles LOGDIR -o OUT` draws data and performance profiles.
+kinkbench.run_suite runs solvers over a selection of problems (and starts and seeds),
+kinkbench.campaign runs campaigns on process pools and clusters, kinkbench.solvers holds
+SciPy's solvers, and `python3 -m kinkbench.profiles LOGDIR -o OUT` draws data and
+performance profiles.
 """
 
 from ._core import MinimaxProblem, NonsmoothProblem, minimax, nonsmooth

@@ -8,6 +8,7 @@ import os
 import pathlib
 import re
 import subprocess
+import sys
 import threading
 
 import numpy as np
@@ -324,3 +325,30 @@ def test_the_one_run_example_records_what_scipy_reported(tmp_path, monkeypatch, 
     assert printed.startswith("stopped ") and f"prints `{printed.strip()}`" in after
     last = lines(tmp_path / "out/logs/bfgs/nonsmooth-11-n4-s0.jsonl")[-1]
     assert last["outcome"] == "stopped" and "precision loss" in last["message"]
+
+
+FULL_DISK = """
+import resource, signal, sys
+import kinkbench
+from kinkbench.suite import run_suite
+signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # a write past the limit fails with EFBIG
+resource.setrlimit(resource.RLIMIT_FSIZE, (20000, 20000))
+
+def walk(log):
+    for i in range(1000):
+        log.fun(log.x0 + i)
+
+runs = run_suite({"walk": walk}, [("nonsmooth", 1), ("nonsmooth", 2)], sys.argv[1], budget=1000, progress=False)
+for r in runs:
+    print(r.number, r.outcome)
+"""
+
+
+def test_a_full_disk_ends_each_run_with_an_error_naming_its_file(tmp_path):
+    run = subprocess.run([sys.executable, "-c", FULL_DISK, str(tmp_path)], capture_output=True, text=True, check=True)
+    printed = run.stdout.splitlines()
+    assert len(printed) == 2, run.stderr  # the suite went on to the second run
+    for line, number in zip(printed, (1, 2)):
+        assert line.startswith(f"{number} error: OSError: ") and f"nonsmooth-0{number}-n2-s0.jsonl.partial" in line
+        assert "File too large" in line
+    assert not list(tmp_path.rglob("*.jsonl")) and len(list(tmp_path.rglob("*.jsonl.partial"))) == 2
