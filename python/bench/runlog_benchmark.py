@@ -13,9 +13,7 @@ solver waits for, and of all threads, which adds the log's writer thread. Then t
 fresh process, before and after. Prints Markdown for docs/benchmarks.md.
 """
 
-import json
 import pathlib
-import resource
 import subprocess
 import sys
 import tempfile

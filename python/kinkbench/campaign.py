@@ -232,7 +232,6 @@ def _read_ends(path: pathlib.Path) -> tuple[Optional[dict], Optional[dict]]:
     return parse(first), parse(tail)
 
 
-_CHECKED = ("budget", "record", "weights")
 
 
 def _conflicts(task: Task, header: dict) -> list[str]:

@@ -4,7 +4,6 @@ in a process pool, killed and resumed, or twice at once into one folder."""
 
 import json
 import os
-import pathlib
 import signal
 import subprocess
 import sys
