@@ -62,8 +62,9 @@ LOG_FORMAT = 2
 RECORD = ("all", "improvements")
 WEIGHTS = ("value", "gradient", "jacobian", "hessian")
 DEFAULT_WEIGHTS = {"value": 1.0, "gradient": 1.0, "jacobian": 1.0, "hessian": 1.0}
-# The eps at which the outcome line records the problem's stationarity measure, where the
-# problem object offers one.
+# The outcome line records the problem's stationarity measure (the norm of the least-norm
+# element of the eps-subdifferential) at the best point, where the problem object offers
+# one, at eps = c * max(1, |f*|) (f*, or the best value where none is stored) for these c.
 STATIONARITY_EPS = (1e-6, 1e-3)
 
 
@@ -509,8 +510,15 @@ class RunLog:
         point = self.best_x
         if measure is None or point is None:
             return None
+        reference = self.problem.best_value if self.problem.best_value is not None else self.best
+        scale = max(1.0, abs(reference)) if math.isfinite(reference) else 1.0
         try:
-            return {repr(eps): number_to_json(float(measure(point, eps))) for eps in STATIONARITY_EPS}
+            found = {}
+            for c in STATIONARITY_EPS:
+                result = measure(point, c * scale)
+                norm = result["norm"] if isinstance(result, Mapping) else result
+                found[repr(c * scale)] = number_to_json(float(norm))
+            return found
         except Exception as error:  # a measure that fails leaves the run's result standing
             warnings.warn(f"stationarity at the best point failed: {error}", RuntimeWarning, stacklevel=3)
             return None

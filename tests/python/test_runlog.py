@@ -352,3 +352,22 @@ def test_a_full_disk_ends_each_run_with_an_error_naming_its_file(tmp_path):
         assert line.startswith(f"{number} error: OSError: ") and f"nonsmooth-0{number}-n2-s0.jsonl.partial" in line
         assert "File too large" in line
     assert not list(tmp_path.rglob("*.jsonl")) and len(list(tmp_path.rglob("*.jsonl.partial"))) == 2
+
+
+def test_the_outcome_carries_the_stationarity_at_the_best_point(tmp_path, monkeypatch):
+    asked = []
+
+    def measure(self, x, eps=0.0):
+        asked.append((list(x), eps))
+        return {"norm": 0.5 * eps, "gap": 0.0}
+
+    # The problem objects' own measure, where the build has one, is replaced by a known one.
+    monkeypatch.setattr(kinkbench.NonsmoothProblem, "stationarity", measure, raising=False)
+    p = kinkbench.nonsmooth(11)  # f* = -44: eps = c * 44
+    log = RunLog(p, "s", tmp_path)
+    for d in (0.0, 0.1, 0.05):
+        log.fun(p.x0 + d)
+    log.finish()
+    best = list(log.best_x)
+    assert asked == [(best, 1e-6 * 44), (best, 1e-3 * 44)]
+    assert lines(log.path)[-1]["stationarity"] == {repr(1e-6 * 44): 0.5e-6 * 44, repr(1e-3 * 44): 0.5e-3 * 44}
