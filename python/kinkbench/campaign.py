@@ -581,13 +581,14 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     commands = parser.add_subparsers(dest="command", required=True)
     run = commands.add_parser("run", help="run a campaign (a manifest) into a log folder")
     run.add_argument("manifest", help="the campaign as JSON (see kinkbench.campaign.Campaign)")
-    run.add_argument("logdir")
+    run.add_argument("logdir", help="the log folder (complete runs in it are skipped)")
     where = run.add_mutually_exclusive_group()
-    where.add_argument("--workers", type=int, help="a pool of this many processes")
+    where.add_argument("--workers", type=int, metavar="N", help="a pool of N processes on this machine")
     where.add_argument("--scheduler", help="a dask.distributed scheduler's address, tcp://HOST:PORT")
     where.add_argument("--local-cluster", type=int, metavar="N",
                        help="a dask LocalCluster of N worker processes on 127.0.0.1")
-    run.add_argument("--progress", action=argparse.BooleanOptionalAction, default=None)
+    run.add_argument("--progress", action=argparse.BooleanOptionalAction, default=None,
+                     help="a progress line on stderr (default: when stderr is a terminal)")
     check = commands.add_parser("checksum", help="a checksum of the complete logs, time fields left out")
     check.add_argument("logdir")
     args = parser.parse_args(argv)
