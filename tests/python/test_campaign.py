@@ -138,7 +138,6 @@ def command(*args):
 LONG = dict(
     solvers={"NM": "kinkbench.solvers:nelder_mead", "Powell": "kinkbench.solvers:powell"},
     problems={"collections": ["nonsmooth"]},
-    starts=2,
     budget=2000,
 )
 
