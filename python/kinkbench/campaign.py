@@ -232,8 +232,6 @@ def _read_ends(path: pathlib.Path) -> tuple[Optional[dict], Optional[dict]]:
     return parse(first), parse(tail)
 
 
-
-
 def _conflicts(task: Task, header: dict) -> list[str]:
     wanted = {"budget": task.budget, "record": task.record, "weights": dict(task.weights)}
     if task.start > 0:
@@ -255,7 +253,10 @@ def _existing(task: Task) -> tuple[Optional[RunSummary], Optional[str]]:
         return None, None
     header, last = _read_ends(path)
     if header is None or last is None or "outcome" not in last or last["outcome"] == "interrupted":
-        set_aside(path)
+        try:
+            set_aside(path)
+        except FileNotFoundError:  # another campaign set it aside first
+            pass
         return None, None
     differences = _conflicts(task, header)
     if differences:
