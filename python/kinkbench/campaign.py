@@ -249,9 +249,10 @@ def _summary(task: Task, outcome: str, evaluations: int, best: float, seconds: f
 def _existing(task: Task) -> tuple[Optional[RunSummary], Optional[str]]:
     """The summary of a complete log of the task (None: run it), or a conflict."""
     path = task.path
-    if not path.exists():
+    try:
+        header, last = _read_ends(path)
+    except FileNotFoundError:
         return None, None
-    header, last = _read_ends(path)
     if header is None or last is None or "outcome" not in last or last["outcome"] == "interrupted":
         try:
             set_aside(path)
