@@ -12,7 +12,8 @@ To benchmark a solver: kinkbench.RunLog records one run's evaluations under a bu
 kinkbench.run_suite runs solvers over a selection of problems (and starts and seeds),
 kinkbench.campaign runs campaigns on process pools and clusters, kinkbench.solvers holds
 SciPy's solvers, and `python3 -m kinkbench.profiles LOGDIR -o OUT` draws data and
-performance profiles.
+performance profiles; `python3 -m kinkbench.report LOGDIR -o OUT` writes a campaign's
+whole report as one HTML page (kinkbench.logs reads the logs strictly).
 """
 
 from ._core import MinimaxProblem, NonsmoothProblem, minimax, nonsmooth
