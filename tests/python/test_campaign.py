@@ -182,3 +182,13 @@ def test_two_campaigns_into_one_folder_at_once(tmp_path, uninterrupted):
     assert sum(ran) == whole[1] and min(ran) > 0, printed
     assert checksum(logs) == whole
     assert not [p for p in logs.rglob("*") if p.suffix in (".partial", ".lock")]
+
+
+def test_the_strict_reader_takes_a_campaign_folder_as_it_is(tmp_path):
+    from kinkbench import logs
+
+    campaign = Campaign(**SMALL)
+    run_campaign(campaign, tmp_path, progress=False)
+    table = logs.read_table([tmp_path])
+    assert len(table.runs) == 16 and table.problems() == []
+    assert list(table.manifests) == [str(tmp_path / "campaigns" / f"{campaign.id}.json")]
