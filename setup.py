@@ -77,7 +77,7 @@ setup(
     ext_modules=[
         Pybind11Extension(
             "kinkbench._core",
-            ["python/src/core.cpp", "python/src/recorder.cpp"] + core_sources(),
+            ["python/src/core.cpp", "python/src/pieces.cpp", "python/src/recorder.cpp"] + core_sources(),
             include_dirs=["include", "src"],
             cxx_std=20,
             define_macros=[("KINKBENCH_VERSION", f'"{version()}"')],
