@@ -77,10 +77,11 @@ setup(
     ext_modules=[
         Pybind11Extension(
             "kinkbench._core",
-            ["python/src/core.cpp", "python/src/pieces.cpp"] + core_sources(),
+            ["python/src/core.cpp", "python/src/pieces.cpp", "python/src/recorder.cpp"] + core_sources(),
             include_dirs=["include", "src"],
             define_macros=[("KINKBENCH_VERSION", f'"{version()}"')],
             cxx_std=20,
+            define_macros=[("KINKBENCH_VERSION", f'"{version()}"')],
             # Values follow the written order of operations, as in the CMake build.
             extra_compile_args=["-O3", "-ffp-contract=off", "-fno-fast-math"],
         )

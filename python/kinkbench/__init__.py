@@ -9,10 +9,11 @@ Every number comes from the C++ library, bit for bit. The same calls take a batc
 points of shape (N, n) and return stacked results.
 
 To benchmark a solver: kinkbench.RunLog records one run's evaluations under a budget,
-kinkbench.run_suite runs solvers over a selection of problems, and
-`python -m kinkbench.profiles LOGDIR -o OUT` draws data and performance profiles;
-`python -m kinkbench.report LOGDIR -o OUT` writes a campaign's whole report as one HTML
-page (kinkbench.logs reads the logs strictly).
+kinkbench.run_suite runs solvers over a selection of problems (and starts and seeds),
+kinkbench.campaign runs campaigns on process pools and clusters, kinkbench.solvers holds
+SciPy's solvers, and `python -m kinkbench.profiles LOGDIR -o OUT` draws data and
+performance profiles; `python -m kinkbench.report LOGDIR -o OUT` writes a campaign's
+whole report as one HTML page (kinkbench.logs reads the logs strictly).
 """
 
 from ._core import MinimaxProblem, NonsmoothProblem, __version__, minimax, nonsmooth

@@ -312,8 +312,8 @@ def read_table(folders: Union[str, pathlib.Path, Sequence[Union[str, pathlib.Pat
         files = log_files(folder)
         if not files:
             raise LogError(f"{folder}: no run logs (*.jsonl) found")
-        for name in ("manifest.json", "campaign.json"):
-            path = folder / name
+        # campaigns/<id>.json: kinkbench.campaign's manifests (docs/log-format.md).
+        for path in [folder / "manifest.json", folder / "campaign.json", *sorted(folder.glob("campaigns/*.json"))]:
             if path.is_file():
                 try:
                     manifests[str(path)] = json.loads(path.read_text(encoding="utf-8"))

@@ -460,7 +460,8 @@ def _provenance(table, reference_solvers, command) -> str:
         for path, manifest in table.manifests.items():
             parts.append(f"<h3>Manifest {_e(path)}</h3><pre>{_e(json.dumps(manifest, indent=2))}</pre>")
     else:
-        parts.append("<p>No manifest file (manifest.json or campaign.json) in the folders; what the logs "
+        parts.append("<p>No manifest file (campaigns/ID.json, manifest.json or campaign.json) in the "
+                     "folders; what the logs "
                      "say of the campaign:</p>")
     solvers = sorted({r.solver for r in table.runs})
     lines = ["<table><thead><tr><th>solver</th><th>runs</th><th>problems</th><th>starts</th><th>seeds</th>"

@@ -1,4 +1,4 @@
-"""Run solvers over a selection of problems under a budget, writing one log per pair.
+"""Run solvers over a selection of problems under a budget, one log per run.
 
     def nelder_mead(log):
         return scipy.optimize.minimize(log.fun, log.x0, method="Nelder-Mead")
@@ -6,10 +6,12 @@
     run_suite({"Nelder-Mead": nelder_mead}, "nonsmooth", "logs", budget=2000)
 
 A solver is a function of a RunLog (see kinkbench.runlog): it reads the start from log.x0
-and evaluates through log.fun, log.grad, log.values or log.jacobian. What it returns
-decides the outcome: anything with `success` false (a SciPy result that failed) is
-"stopped", anything else "converged"; the budget running out is "budget", and an
-exception raised in the solver is "error: ..." and the suite goes on with the next run.
+and evaluates through log.fun, log.grad, log.values, log.jacobian or log.hessian. What it
+returns decides the outcome: `success` false (an attribute, or a key of a dict) is
+"stopped", anything else "converged"; the budget running out is "budget"; an exception
+raised in the solver (SystemExit included) is "error: ..." and the suite goes on;
+KeyboardInterrupt ends the run as "interrupted" and stops the suite. A complete log of a
+run is kept and the run skipped; see kinkbench.campaign for starts, seeds and workers.
 """
 
 from __future__ import annotations
@@ -21,7 +23,7 @@ from typing import Any, Callable, Iterable, Mapping, NamedTuple, Optional, Union
 
 from . import _core
 from .catalogue import ProblemInfo, problems as problem_table
-from .runlog import Problem, RunLog, _BudgetExhausted, slug
+from .runlog import Problem, RunLog, _BudgetExhausted, collection_of
 
 Solver = Callable[[RunLog], Any]
 Selection = Union[str, Callable[[ProblemInfo], bool], Iterable[Any]]
@@ -32,12 +34,15 @@ class RunSummary(NamedTuple):
     collection: str
     number: int
     n: int
-    outcome: str
+    outcome: str  # "" for a run another process holds
     evaluations: int
     best: float
     fstar: Optional[float]
     seconds: float
     path: Optional[pathlib.Path]
+    start: int = 0
+    seed: Optional[int] = None
+    skipped: bool = False  # a complete log was there already
 
 
 def select(selection: Selection) -> list[Problem]:
@@ -51,17 +56,17 @@ def select(selection: Selection) -> list[Problem]:
                 f'select "minimax", "nonsmooth" or "all", a filter or a list; got {selection!r}'
             )
         rows = [r for r in problem_table() if selection in ("all", r.collection)]
-        return [_make(r.collection, r.number, None) for r in rows]
+        return [make(r.collection, r.number, None) for r in rows]
     if callable(selection):
-        return [_make(r.collection, r.number, None) for r in problem_table() if selection(r)]
+        return [make(r.collection, r.number, None) for r in problem_table() if selection(r)]
     chosen = []
     for item in selection:
         if isinstance(item, (_core.MinimaxProblem, _core.NonsmoothProblem)):
             chosen.append(item)
         elif isinstance(item, ProblemInfo):
-            chosen.append(_make(item.collection, item.number, None))
-        elif isinstance(item, tuple) and len(item) in (2, 3):
-            chosen.append(_make(*item) if len(item) == 3 else _make(item[0], item[1], None))
+            chosen.append(make(item.collection, item.number, None))
+        elif isinstance(item, (tuple, list)) and len(item) in (2, 3):
+            chosen.append(make(*item) if len(item) == 3 else make(item[0], item[1], None))
         else:
             raise TypeError(
                 "a problem is a kinkbench.problems() row, a problem object or a "
@@ -70,7 +75,8 @@ def select(selection: Selection) -> list[Problem]:
     return chosen
 
 
-def _make(collection: str, number: int, n: Optional[int]) -> Problem:
+def make(collection: str, number: int, n: Optional[int]) -> Problem:
+    """A problem object from its set-up."""
     if collection == "minimax":
         return _core.minimax(number, n=n)
     if collection == "nonsmooth":
@@ -79,21 +85,22 @@ def _make(collection: str, number: int, n: Optional[int]) -> Problem:
 
 
 def run_one(solver: Solver, log: RunLog) -> None:
-    """Run one solver on one log and write its outcome; only KeyboardInterrupt and
-    SystemExit get past, after the log is closed."""
+    """Run one solver on one log and write its outcome. Only KeyboardInterrupt gets past,
+    after the log is ended as "interrupted"."""
     try:
         result = solver(log)
     except _BudgetExhausted:
         log.finish("budget")
-    except Exception as error:  # a failing solver is a result, not the end of the suite
-        log.finish(f"error: {type(error).__name__}: {error}")
-    except BaseException:
-        log.finish("error: interrupted")
+    except KeyboardInterrupt:
+        log.finish("interrupted")
         raise
+    except SystemExit as error:  # a solver's exit is its failure, not the suite's end
+        log.finish(f"error: SystemExit: {error.code}")
+    except BaseException as error:  # a failing solver is a result, not the end of the suite
+        log.finish(f"error: {type(error).__name__}: {error}")
     else:
-        message = getattr(result, "message", None)
-        success = getattr(result, "success", True)
-        log.finish("converged" if success else "stopped", None if message is None else str(message))
+        log.set_result(result)
+        log.finish()
 
 
 def run_suite(
@@ -102,54 +109,48 @@ def run_suite(
     logdir: Union[str, pathlib.Path],
     *,
     budget: int = 2000,
-    record_x: bool = False,
+    record: str = "all",
+    starts: int = 1,
+    start_seed: Optional[int] = None,
+    start_scale: Optional[float] = None,
+    seeds: Iterable[Optional[int]] = (None,),
+    weights: Optional[Mapping[str, float]] = None,
+    metadata: Optional[Mapping[str, Any]] = None,
     progress: Optional[bool] = None,
 ) -> list[RunSummary]:
-    """Every solver on every selected problem, one log each under logdir (see
-    kinkbench.runlog for the files). progress: a one-line display on stderr of the
-    problem, the solver and the time taken; by default only when stderr is a terminal."""
-    slugs: dict[str, str] = {}
-    for name in solvers:
-        other = slugs.setdefault(slug(name), name)
-        if other != name:
-            raise ValueError(f"solvers {other!r} and {name!r} would share the log folder {slug(name)!r}")
+    """Every solver on every selected problem from starts 0..starts-1 and with every seed,
+    one log each under logdir (see kinkbench.runlog for the files), in this process; a
+    run whose complete log is there is skipped. progress: a one-line display on stderr of
+    the problem, the solver and the time taken; by default only when stderr is a
+    terminal. For workers, clusters and a manifest use kinkbench.campaign.run_campaign."""
+    from .campaign import Plan, execute_plan  # the campaign layer builds on this module
+
     chosen = select(problems)
-    runs = [(problem, name) for problem in chosen for name in solvers]
-    show = sys.stderr.isatty() if progress is None else progress
-    summaries = []
-    with _Progress(len(runs), show) as bar:
-        for problem, name in runs:
-            collection = "minimax" if isinstance(problem, _core.MinimaxProblem) else "nonsmooth"
-            bar.start(f"{collection} {problem.number:2d} n={problem.n} | {name}")
-            log = RunLog(problem, name, logdir, budget=budget, record_x=record_x)
-            started = time.perf_counter()
-            run_one(solvers[name], log)
-            summaries.append(
-                RunSummary(
-                    name,
-                    collection,
-                    problem.number,
-                    problem.n,
-                    log.outcome or "",
-                    log.evaluations,
-                    log.best,
-                    problem.best_value,
-                    time.perf_counter() - started,
-                    log.path,
-                )
-            )
-            bar.done()
-    return summaries
+    plan = Plan.build(
+        solvers,
+        [(collection_of(p), p.number, p.n) for p in chosen],
+        logdir,
+        budget=budget,
+        record=record,
+        starts=starts,
+        start_seed=start_seed,
+        start_scale=start_scale,
+        seeds=list(seeds),
+        weights=weights,
+        metadata=metadata,
+    )
+    return execute_plan(plan, solvers=solvers, progress=progress)
 
 
-class _Progress:
+class Progress:
     """tqdm when it is installed, a plain one-line updater when not; silent when off."""
 
-    def __init__(self, total: int, show: bool):
-        self.total, self.show, self.count = total, show, 0
+    def __init__(self, total: int, show: Optional[bool]):
+        self.total, self.count = total, 0
+        self.show = sys.stderr.isatty() if show is None else show
         self.began = time.perf_counter()
         self.bar = None
-        if show:
+        if self.show:
             try:
                 from tqdm import tqdm
             except ImportError:
@@ -157,7 +158,7 @@ class _Progress:
             else:
                 self.bar = tqdm(total=total, unit="run", file=sys.stderr, dynamic_ncols=True)
 
-    def __enter__(self) -> "_Progress":
+    def __enter__(self) -> "Progress":
         return self
 
     def start(self, label: str) -> None:

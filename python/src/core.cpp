@@ -484,6 +484,8 @@ void name_handle_arguments(const py::object& cls) {
 
 }  // namespace
 
+void kinkbench_register_recorder(py::module_& module);  // recorder.cpp
+
 PYBIND11_MODULE(_core, module) {
   module.doc() =
       "Compiled core of kinkbench: problem objects over the C++ API. Import kinkbench, not "
@@ -678,4 +680,5 @@ PYBIND11_MODULE(_core, module) {
       },
       "Rows (number, min_n, max_n, fmin, stepmax, summary) of the nonsmooth table.");
   kinkbench_python::bind_pieces(module);
+  kinkbench_register_recorder(module);
 }

@@ -4,8 +4,8 @@ real SciPy runs from several starts written the same way:
 
     /usr/bin/python3 tests/python/fake_logs.py OUT [--starts 10] [--budget 1000]
 
-(5 solvers on the 50 problems at their minimum n; start 0 is the problem's own start,
-start s > 0 is x0 + 0.1 (1 + |x0|) z with z standard normal drawn from seed (1, s).)
+(5 solvers on the 50 problems at their minimum n, through kinkbench.campaign, from the
+starts of kinkbench.starts.)
 """
 
 from __future__ import annotations
@@ -72,98 +72,16 @@ def write(folder, solver, collection, problem, n, start=0, seed=None, *, f0, fst
 
 
 def campaign(out, starts=10, budget=1000):
-    import platform
-    import warnings
+    """The campaign layer's own run of five solvers (kinkbench.solvers, the random search
+    with seed 7) on the 50 problems; returns the number of runs."""
+    from kinkbench.campaign import Campaign, run_campaign
 
-    import numpy as np
-    from scipy.optimize import minimize
-
-    import kinkbench
-    from kinkbench.runlog import RunLog
-
-    class StartLog(RunLog):
-        """Today's RunLog, kept in memory, from a start of its own."""
-
-        def __init__(self, problem, solver, x0, budget):
-            super().__init__(problem, solver, budget=budget)
-            self._x0 = np.array(x0)
-            self.f0 = self._objective(self._x0)
-
-        @property
-        def x0(self):
-            return self._x0.copy()
-
-    def subgradient(log, x):
-        if not log.minimax:
-            return log.grad(x)
-        log.fun(x)
-        f = log.problem.values(x)
-        jac = log.jacobian(x)
-        fit = log.problem.form == "max |f_k|"
-        k = int(np.argmax(np.abs(f) if fit else f))
-        sign = -1.0 if fit and f[k] < 0 else 1.0
-        return sign * jac[k]
-
-    def random_search(log):
-        rng = np.random.default_rng(7)
-        x, fx, step = log.x0, log.fun(log.x0), 0.5
-        while True:
-            y = x + step * (1 + np.abs(x)) * rng.standard_normal(x.size)
-            fy = log.fun(y)
-            if fy < fx:
-                x, fx, step = y, fy, step * 1.5
-            else:
-                step = max(step * 0.8, 1e-12)
-
-    solvers = {
-        "BFGS": lambda log: minimize(log.fun, log.x0, jac=lambda x: subgradient(log, x), method="BFGS"),
-        "Nelder-Mead": lambda log: minimize(log.fun, log.x0, method="Nelder-Mead",
-                                            options={"maxfev": 10**9, "maxiter": 10**9}),
-        "Powell": lambda log: minimize(log.fun, log.x0, method="Powell", options={"maxfev": 10**9}),
-        "COBYLA": lambda log: minimize(log.fun, log.x0, method="COBYLA", options={"maxiter": budget}),
-        "random search": random_search,
-    }
-    seeds = {"random search": 7}
-    from kinkbench.suite import run_one
-
-    out = pathlib.Path(out)
-    count = 0
-    for info in kinkbench.problems():
-        maker = kinkbench.minimax if info.collection == "minimax" else kinkbench.nonsmooth
-        base = maker(info.number)
-        for start in range(starts):
-            x0 = base.x0
-            if start:
-                rng = np.random.default_rng([1, start])
-                x0 = x0 + 0.1 * (1 + np.abs(x0)) * rng.standard_normal(x0.size)
-            for name, solve in solvers.items():
-                problem = maker(info.number)
-                log = StartLog(problem, name, x0, budget)
-                with warnings.catch_warnings():
-                    warnings.simplefilter("ignore")
-                    run_one(solve, log)
-                records = log.records
-                head = header(name, info.collection, info.number, problem.n, start, seeds.get(name),
-                              f0=log.f0, fstar=problem.best_value, budget=budget,
-                              fstar_status=problem.best_status, form=problem.form,
-                              x0=[float(v) for v in x0], start_seed=None if start == 0 else 1,
-                              scipy_version=__import__("scipy").__version__, campaign="demo-5x50x10",
-                              python_version=platform.python_version(), numpy_version=np.__version__)
-                lines = [head]
-                for r in records[1:-1]:
-                    lines.append({**r, "values": r["eval"], "gradients": 0, "jacobians": 0, "hessians": 0,
-                                  "cost": r["eval"]})
-                end = dict(records[-1])
-                end.update({"x_best": [] if log.best_x is None else [float(v) for v in log.best_x],
-                            "values": log.evaluations, "gradients": 0, "jacobians": 0, "hessians": 0,
-                            "cost": log.evaluations})
-                lines.append(end)
-                path = out / slug(name) / (f"{info.collection}-{info.number:02d}-n{problem.n}-s{start}"
-                                           + ("" if name not in seeds else f"-r{seeds[name]}") + ".jsonl")
-                path.parent.mkdir(parents=True, exist_ok=True)
-                path.write_text("".join(json.dumps(r, allow_nan=False) + "\n" for r in lines))
-                count += 1
-    return count
+    solvers = {"BFGS": "kinkbench.solvers:bfgs", "Nelder-Mead": "kinkbench.solvers:nelder_mead",
+               "Powell": "kinkbench.solvers:powell", "L-BFGS-B": "kinkbench.solvers:lbfgsb"}
+    runs = run_campaign(Campaign(solvers=solvers, starts=starts, budget=budget), out, progress=False)
+    runs += run_campaign(Campaign(solvers={"random search": "kinkbench.solvers:random_search"}, starts=starts,
+                                  seeds=[7], budget=budget), out, progress=False)
+    return len(runs)
 
 
 if __name__ == "__main__":

@@ -19,12 +19,18 @@ def write(folder, solver="A", problem=1, start=0, seed=None, **more):
 
 def test_both_formats_read_into_one_table_keyed_by_start_and_seed(tmp_path):
     import kinkbench
-    from kinkbench.runlog import RunLog
 
     p = kinkbench.nonsmooth(1)
-    with RunLog(p, "A", tmp_path / "old", budget=100) as log:  # format 1: start 0, no seed
-        log.fun(p.x0)
-        log.fun(p.x0 * 0.5)
+    # A log of version 0.1.0's RunLog (format 1: start 0, no seed), as it wrote them.
+    f0, f1 = p.value(p.x0), p.value(p.x0 * 0.5)
+    old = tmp_path / "old" / "a" / "nonsmooth-01-n2.jsonl"
+    old.parent.mkdir(parents=True)
+    old.write_text("".join(json.dumps(r) + "\n" for r in [
+        {"log_format": 1, "solver": "A", "collection": "nonsmooth", "problem": 1, "n": 2, "form": "f", "f0": f0,
+         "fstar": p.best_value, "fstar_status": p.best_status, "budget": 100, "record_x": False,
+         "started": "2026-12-08T22:02:03+00:00"},
+        {"eval": 1, "f": f0, "best": f0}, {"eval": 2, "f": f1, "best": min(f0, f1)},
+        {"outcome": "converged", "evaluations": 2, "best": min(f0, f1), "seconds": 0.001, "message": None}]))
     write(tmp_path / "new", "A", problem=1, start=1, f0=p.value(p.x0), fstar=p.best_value)
     write(tmp_path / "new", "B", problem=1, start=0, seed=3, f0=p.value(p.x0), fstar=p.best_value,
           stationarity={"1e-06": 0.25})

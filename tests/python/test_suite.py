@@ -1,14 +1,17 @@
-"""The suite runner sets up what was selected, gives every solver-problem pair its own
-log, and turns each way a run can end into its outcome without stopping the suite."""
+"""The suite runner sets up what was selected, gives every run its own log, turns each way
+a run can end into its outcome without stopping the suite, and keeps complete logs."""
 
+import io
 import json
 import re
 import sys
 from types import SimpleNamespace
 
+import numpy as np
 import pytest
 
 import kinkbench
+from kinkbench import solvers
 from kinkbench.suite import run_suite, select
 
 
@@ -34,8 +37,44 @@ def gives_up(log):
     return SimpleNamespace(success=False, message="iteration limit")
 
 
+def gives_up_as_dict(log):
+    log.fun(log.x0)
+    return {"success": False, "message": "said so"}
+
+
+def unreadable(log):
+    log.fun(log.x0)
+    return SimpleNamespace(success=np.array([True, False]))
+
+
+class Raising:
+    @property
+    def success(self):
+        raise KeyError("gone")
+
+
+def raising_result(log):
+    log.fun(log.x0)
+    return Raising()
+
+
+def exits(log):
+    log.fun(log.x0)
+    sys.exit(3)
+
+
+def does_nothing(log):
+    return SimpleNamespace(success=True)
+
+
+def outcome_line(path):
+    return json.loads(path.read_text().splitlines()[-1])
+
+
 def test_every_way_a_run_ends(tmp_path, capsys):
-    solvers = {"two": returns_after_two, "forever": runs_forever, "fails": fails, "gives up": gives_up}
+    solvers = {"two": returns_after_two, "forever": runs_forever, "fails": fails, "gives up": gives_up,
+               "dict": gives_up_as_dict, "unreadable": unreadable, "raising": raising_result,
+               "exits": exits, "nothing": does_nothing}
     problems = [("nonsmooth", 1), ("minimax", 3)]
     summaries = run_suite(solvers, problems, tmp_path, budget=7, progress=False)
     assert capsys.readouterr().err == ""
@@ -45,25 +84,87 @@ def test_every_way_a_run_ends(tmp_path, capsys):
         assert got[("forever", collection, number)] == ("budget", 7)
         assert got[("fails", collection, number)] == ("error: RuntimeError: no descent direction", 1)
         assert got[("gives up", collection, number)] == ("stopped", 1)
+        assert got[("dict", collection, number)] == ("stopped", 1)
+        assert got[("unreadable", collection, number)][0].startswith("error: BadResult: success is array(")
+        assert got[("raising", collection, number)][0] == "error: BadResult: reading the result raised KeyError: 'gone'"
+        assert got[("exits", collection, number)] == ("error: SystemExit: 3", 1)
+        assert got[("nothing", collection, number)][0].startswith("error: NoEvaluations")
     for s in summaries:
-        last = json.loads(s.path.read_text().splitlines()[-1])
+        last = outcome_line(s.path)
         assert (last["outcome"], last["evaluations"]) == (s.outcome, s.evaluations)
-    assert sorted(p.relative_to(tmp_path).as_posix() for p in tmp_path.rglob("*.jsonl")) == sorted(
-        f"{folder}/{name}"
-        for folder in ("two", "forever", "fails", "gives-up")
-        for name in ("nonsmooth-01-n2.jsonl", "minimax-03-n2.jsonl")
-    )
-    assert json.loads((tmp_path / "gives-up" / "nonsmooth-01-n2.jsonl").read_text().splitlines()[-1])[
-        "message"
-    ] == "iteration limit"
+    assert outcome_line(tmp_path / "gives-up" / "nonsmooth-01-n2-s0.jsonl")["message"] == "iteration limit"
+    assert sorted(p.name for p in (tmp_path / "two").iterdir()) == ["minimax-03-n2-s0.jsonl", "nonsmooth-01-n2-s0.jsonl"]
+
+
+def test_a_rerun_keeps_complete_logs(tmp_path):
+    first = run_suite({"two": returns_after_two}, [("nonsmooth", 1)], tmp_path, budget=5, progress=False)
+    text = first[0].path.read_text()
+    again = run_suite({"two": fails}, [("nonsmooth", 1)], tmp_path, budget=5, progress=False)
+    assert again[0].skipped and again[0].outcome == "converged" and first[0].path.read_text() == text
+    with pytest.raises(ValueError, match=r"nonsmooth-01-n2-s0.jsonl: budget 5 \(campaign: 6\)"):
+        run_suite({"two": returns_after_two}, [("nonsmooth", 1)], tmp_path, budget=6, progress=False)
+
+
+def test_problems_above_their_minimum_n(tmp_path):
+    summaries = run_suite({"two": returns_after_two}, [("nonsmooth", 1, 5), ("minimax", 3, 4)], tmp_path,
+                          budget=5, progress=False)
+    assert [(s.number, s.n, s.path.name) for s in summaries] == [
+        (1, 5, "nonsmooth-01-n5-s0.jsonl"), (3, 4, "minimax-03-n4-s0.jsonl")]
+    header = json.loads(summaries[0].path.read_text().splitlines()[0])
+    assert header["n"] == 5 and len(header["x0"]) == 5 and header["fstar"] is None
+
+
+def test_keyboard_interrupt_stops_the_suite_and_the_rerun_repeats_that_run(tmp_path):
+    calls = []
+
+    def interrupted_once(log):
+        log.fun(log.x0)
+        if log.problem.number == 2 and not calls:
+            calls.append(1)
+            raise KeyboardInterrupt
+
+    problems = [("nonsmooth", 1), ("nonsmooth", 2), ("nonsmooth", 3)]
+    with pytest.raises(KeyboardInterrupt):
+        run_suite({"s": interrupted_once}, problems, tmp_path, budget=5, progress=False)
+    folder = tmp_path / "s"
+    assert outcome_line(folder / "nonsmooth-01-n2-s0.jsonl")["outcome"] == "converged"
+    assert outcome_line(folder / "nonsmooth-02-n2-s0.jsonl")["outcome"] == "interrupted"
+    assert not (folder / "nonsmooth-03-n2-s0.jsonl").exists()
+    again = run_suite({"s": interrupted_once}, problems, tmp_path, budget=5, progress=False)
+    assert [(s.skipped, s.outcome) for s in again] == [(True, "converged"), (False, "converged"), (False, "converged")]
+    assert outcome_line(folder / "nonsmooth-02-n2-s0.jsonl-1")["outcome"] == "interrupted"
+
+
+def test_starts_and_seeds_give_runs_of_their_own(tmp_path):
+    summaries = run_suite({"random": solvers.random_search}, [("nonsmooth", 1)], tmp_path, budget=40,
+                          starts=2, seeds=[1, 2], progress=False)
+    names = [s.path.name for s in summaries]
+    assert names == ["nonsmooth-01-n2-s0-r1.jsonl", "nonsmooth-01-n2-s0-r2.jsonl",
+                     "nonsmooth-01-n2-s1-r1.jsonl", "nonsmooth-01-n2-s1-r2.jsonl"]
+    bodies = [s.path.read_text().splitlines()[1:-1] for s in summaries]
+    assert bodies[0] != bodies[1] and bodies[0][0] == bodies[1][0] != bodies[2][0]
 
 
 def test_plain_progress_line_names_problem_and_solver(tmp_path, capsys, monkeypatch):
     monkeypatch.setitem(sys.modules, "tqdm", None)  # the updater without tqdm
     run_suite({"two": returns_after_two}, [("nonsmooth", 11)], tmp_path, budget=5, progress=True)
     err = capsys.readouterr().err
-    assert "[1/1] nonsmooth 11 n=4 | two" in err
+    assert "[1/1] nonsmooth 11 n=4 s=0 | two" in err
     assert re.search(r"\r\x1b\[K1/1 runs in \d+\.\d s\n$", err)
+
+
+@pytest.mark.parametrize("tty", [False, True])
+def test_progress_by_default_only_on_a_terminal(tmp_path, monkeypatch, tty):
+    monkeypatch.setitem(sys.modules, "tqdm", None)
+
+    class Stderr(io.StringIO):
+        def isatty(self):
+            return tty
+
+    err = Stderr()
+    monkeypatch.setattr(sys, "stderr", err)
+    run_suite({"two": returns_after_two}, [("nonsmooth", 11)], tmp_path, budget=5)
+    assert ("runs in" in err.getvalue()) == tty
 
 
 @pytest.mark.parametrize(
@@ -101,3 +202,5 @@ def test_a_bad_selection_says_what_is_accepted(selection, error, says):
 def test_solvers_that_would_share_a_folder_are_refused(tmp_path):
     with pytest.raises(ValueError, match="share the log folder"):
         run_suite({"Nelder Mead": fails, "nelder-mead": fails}, "nonsmooth", tmp_path)
+    with pytest.raises(ValueError, match="budget"):
+        run_suite({"two": fails}, "nonsmooth", tmp_path, budget=2.5)

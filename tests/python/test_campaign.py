@@ -1,0 +1,194 @@
+"""A campaign is data: its starts are the same anywhere, its selection and solvers are
+checked before anything runs, and its logs are the same bits however it is run: serially,
+in a process pool, killed and resumed, or twice at once into one folder."""
+
+import json
+import os
+import signal
+import subprocess
+import sys
+import time
+
+import numpy as np
+import pytest
+
+import kinkbench
+from kinkbench import solvers
+from kinkbench.campaign import Campaign, checksum, resolve, run_campaign, solver_reference
+from kinkbench.starts import start_point
+
+
+def test_starts_follow_the_documented_recipe():
+    p = kinkbench.minimax(3, n=4)
+    np.testing.assert_array_equal(start_point(p, 0), p.x0)
+    z = np.random.Generator(np.random.PCG64(np.random.SeedSequence([9, 0, 3, 4, 2]))).standard_normal(4)
+    x0 = p.x0
+    np.testing.assert_array_equal(start_point(p, 2, seed=9, scale=0.5), x0 + 0.5 * np.maximum(1, np.abs(x0)) * z)
+    assert not np.array_equal(start_point(p, 1), start_point(p, 2))
+    assert not np.array_equal(start_point(p, 1), start_point(kinkbench.nonsmooth(3, n=4), 1))
+    for bad in ({"start": -1}, {"start": 1.0}, {"start": 1, "seed": -2}, {"start": 1, "scale": 0.0}):
+        with pytest.raises(ValueError):
+            start_point(p, **{"start": 1, **bad})
+
+
+@pytest.mark.parametrize(
+    "problems, expected",
+    [
+        ({"collections": ["nonsmooth"], "numbers": [1, 16, 21], "n": [9, 11]},
+         [("nonsmooth", 1, n) for n in (9, 10, 11)] + [("nonsmooth", 16, 10)]),
+        ({"collections": ["nonsmooth"], "numbers": [1, 16], "n": 12}, [("nonsmooth", 1, 12)]),
+        ({"list": [["minimax", 7], ["nonsmooth", 2, 5]]}, [("minimax", 7, 3), ("nonsmooth", 2, 5)]),
+    ],
+    ids=["n range within max_n", "one n, where accepted", "list"],
+)
+def test_selection(problems, expected):
+    assert Campaign(solvers={"s": "kinkbench.solvers:bfgs"}, problems=problems).setups() == expected
+
+
+def test_forms_select_the_fits():
+    chosen = Campaign(solvers={"s": "kinkbench.solvers:bfgs"}, problems={"forms": ["max |f_k|"]}).setups()
+    fits = [r.number for r in kinkbench.problems() if r.form == "max |f_k|"]
+    assert [number for _, number, _ in chosen] == fits and 0 < len(fits) < 25
+
+
+@pytest.mark.parametrize(
+    "problems, says",
+    [({"collection": ["minimax"]}, "unknown keys"), ({"collections": ["fits"]}, "collections are"),
+     ({"numbers": [99]}, "is empty"), ({"list": [["minimax", 7]], "n": 3}, "goes alone"),
+     ({"n": "max"}, '"min", a number')],
+)
+def test_a_bad_selection_is_refused_before_anything_runs(problems, says):
+    with pytest.raises(ValueError, match=says):
+        Campaign(solvers={"s": "kinkbench.solvers:bfgs"}, problems=problems)
+
+
+def local_solver():
+    def inner(log):
+        return None
+
+    return inner
+
+
+def main_solver(log):
+    return None
+
+
+main_solver.__module__ = "__main__"
+
+
+@pytest.mark.parametrize(
+    "solver, says",
+    [(lambda log: None, "lambda"), (local_solver(), "inside another"), (main_solver, "__main__"),
+     ("kinkbench.nosuch:f", "cannot be imported"), ("kinkbench.solvers", "'module:function'"),
+     ("kinkbench.solvers:UNLIMITED", "not callable")],
+    ids=["lambda", "local", "main", "missing", "no function", "not callable"],
+)
+def test_a_solver_that_cannot_reach_a_worker_is_refused(solver, says):
+    with pytest.raises(ValueError, match=says):
+        Campaign(solvers={"s": solver})
+
+
+def test_a_function_becomes_its_import_path_and_the_id_follows_the_description():
+    assert solver_reference(solvers.powell) == "kinkbench.solvers:powell"
+    assert resolve("kinkbench.solvers:powell") is solvers.powell
+    one = Campaign(solvers={"P": solvers.powell}, budget=100)
+    assert one.id == Campaign(solvers={"P": "kinkbench.solvers:powell"}, budget=100).id
+    assert one.id != Campaign(solvers={"P": "kinkbench.solvers:powell"}, budget=101).id
+
+
+SMALL = dict(
+    solvers={"NM": "kinkbench.solvers:nelder_mead", "BFGS": "kinkbench.solvers:bfgs"},
+    problems={"list": [["nonsmooth", 1], ["nonsmooth", 11], ["minimax", 3], ["minimax", 7]]},
+    starts=2,
+    budget=150,
+)
+
+
+def test_a_process_pool_gives_the_serial_bits_and_a_rerun_skips_them(tmp_path):
+    campaign = Campaign(**SMALL)
+    serial = run_campaign(campaign, tmp_path / "serial", progress=False)
+    pooled = run_campaign(campaign, tmp_path / "pool", workers=2, progress=False)
+    assert len(serial) == 16 and [s.outcome for s in serial] == [s.outcome for s in pooled]
+    assert checksum(tmp_path / "serial") == checksum(tmp_path / "pool")
+    again = run_campaign(campaign, tmp_path / "pool", workers=2, progress=False)
+    assert all(s.skipped for s in again) and checksum(tmp_path / "pool") == checksum(tmp_path / "serial")
+    manifest = tmp_path / "serial" / "campaigns" / f"{campaign.id}.json"
+    assert Campaign.load(manifest).id == campaign.id
+    header = json.loads(serial[3].path.read_text().splitlines()[0])
+    assert (header["campaign"], header["start"], header["start_seed"]) == (campaign.id, 1, 1)
+
+
+def test_the_checksum_sees_results_and_not_times(tmp_path):
+    run_campaign(Campaign(**SMALL), tmp_path, progress=False)
+    before = checksum(tmp_path)
+    path = tmp_path / "nm" / "minimax-07-n3-s1.jsonl"
+    lines = [json.loads(line) for line in path.read_text().splitlines()]
+    lines[0]["started"], lines[-1]["seconds"] = "1999-01-01T00:00:00+00:00", 99.0
+    path.write_text("".join(json.dumps(r) + "\n" for r in lines))
+    assert checksum(tmp_path) == before
+    lines[1]["f"] = lines[1]["f"] * (1 + 2**-52)
+    path.write_text("".join(json.dumps(r) + "\n" for r in lines))
+    assert checksum(tmp_path) != before
+
+
+def command(*args):
+    return [sys.executable, "-m", "kinkbench.campaign", *map(str, args)]
+
+
+LONG = dict(
+    solvers={"NM": "kinkbench.solvers:nelder_mead", "Powell": "kinkbench.solvers:powell"},
+    problems={"collections": ["nonsmooth"]},
+    budget=2000,
+)
+
+
+@pytest.fixture(scope="module")
+def uninterrupted(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("whole")
+    manifest = folder / "campaign.json"
+    manifest.write_text(json.dumps(LONG))
+    subprocess.run(command("run", manifest, folder / "logs"), check=True, capture_output=True)
+    return manifest, checksum(folder / "logs")
+
+
+def test_kill_9_then_rerun_gives_the_uninterrupted_results(tmp_path, uninterrupted):
+    manifest, whole = uninterrupted
+    logs = tmp_path / "logs"
+    process = subprocess.Popen(command("run", manifest, logs), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    deadline = time.monotonic() + 60
+    while time.monotonic() < deadline:
+        done = list(logs.rglob("*.jsonl"))
+        partial = list(logs.rglob("*.jsonl.partial"))
+        if len(done) >= 10 and partial:
+            break
+        time.sleep(0.002)
+    os.kill(process.pid, signal.SIGKILL)
+    process.wait()
+    assert partial and len(done) < whole[1]
+    rerun = subprocess.run(command("run", manifest, logs), check=True, capture_output=True, text=True)
+    kept = int(rerun.stdout.split(" complete before")[0].split()[-1])
+    assert len(done) <= kept < whole[1]
+    assert checksum(logs) == whole
+    assert list(logs.rglob("*.jsonl.partial-1")), "the killed run's partial log was not set aside"
+
+
+def test_two_campaigns_into_one_folder_at_once(tmp_path, uninterrupted):
+    manifest, whole = uninterrupted
+    logs = tmp_path / "logs"
+    both = [subprocess.Popen(command("run", manifest, logs), stdout=subprocess.PIPE, text=True) for _ in range(2)]
+    printed = [p.communicate()[0] for p in both]
+    assert [p.returncode for p in both] == [0, 0]
+    ran = [int(text.split(" ran,")[0].split()[-1]) for text in printed]
+    assert sum(ran) == whole[1] and min(ran) > 0, printed
+    assert checksum(logs) == whole
+    assert not [p for p in logs.rglob("*") if p.suffix in (".partial", ".lock")]
+
+
+def test_the_strict_reader_takes_a_campaign_folder_as_it_is(tmp_path):
+    from kinkbench import logs
+
+    campaign = Campaign(**SMALL)
+    run_campaign(campaign, tmp_path, progress=False)
+    table = logs.read_table([tmp_path])
+    assert len(table.runs) == 16 and table.problems() == []
+    assert list(table.manifests) == [str(tmp_path / "campaigns" / f"{campaign.id}.json")]

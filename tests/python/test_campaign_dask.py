@@ -1,0 +1,27 @@
+"""A campaign on a dask.distributed cluster of separate worker processes (on loopback)
+writes the same logs, bit for bit, as the same campaign run serially."""
+
+import pytest
+
+from kinkbench.campaign import Campaign, checksum, run_campaign
+
+distributed = pytest.importorskip("distributed", reason="needs python3-distributed")
+
+
+def test_a_local_cluster_gives_the_serial_bits(tmp_path):
+    campaign = Campaign(
+        solvers={"NM": "kinkbench.solvers:nelder_mead", "BFGS": "kinkbench.solvers:bfgs"},
+        problems={"list": [["nonsmooth", 1], ["nonsmooth", 11], ["minimax", 3], ["minimax", 7]]},
+        starts=3,
+        budget=200,
+    )
+    serial = run_campaign(campaign, tmp_path / "serial", progress=False)
+    with distributed.LocalCluster(processes=True, n_workers=2, threads_per_worker=1, host="127.0.0.1",
+                                  dashboard_address=None) as cluster, distributed.Client(cluster) as client:
+        with distributed.get_task_stream(client) as stream:
+            on_cluster = run_campaign(campaign, tmp_path / "cluster", executor=client.get_executor(),
+                                      progress=False)
+    # The runs went to the two worker processes, not to this one.
+    assert len(stream.data) == 24 and len({task["worker"] for task in stream.data}) == 2
+    assert [s.outcome for s in on_cluster] == [s.outcome for s in serial] and len(serial) == 24
+    assert checksum(tmp_path / "cluster") == checksum(tmp_path / "serial")
