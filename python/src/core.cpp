@@ -97,61 +97,87 @@ int size_argument(const py::handle& object, const char* name, int fallback) {
 }
 
 // One point (1-D, length n) or a batch (2-D, shape (N, n)), as C-ordered float64.
+// `owner` keeps the converted array alive; a plain object, since a default-constructed
+// py::array would make a fresh empty array on every call.
 struct Points {
-  PointArray array;
+  py::object owner;
+  const double* data = nullptr;
   bool batch = false;
   py::ssize_t count = 1;
 
   std::span<const double> row(py::ssize_t i, int n) const {
-    return {array.data() + i * n, static_cast<std::size_t>(n)};
+    return {data + i * n, static_cast<std::size_t>(n)};
   }
 };
+
+// A C-ordered, aligned, native float64 ndarray (not a subclass): used as it is. The
+// direct test of type, dtype and flags spares the dtype that array_t's check builds and
+// compares on every call.
+bool plain_float64(PyObject* x) {
+  const auto& api = py::detail::npy_api::get();
+  if (Py_TYPE(x) != api.PyArray_Type_) return false;
+  const auto* array = py::detail::array_proxy(x);
+  const auto* descr = py::detail::array_descriptor_proxy(array->descr);
+  constexpr int kFlags =
+      py::detail::npy_api::NPY_ARRAY_C_CONTIGUOUS_ | py::detail::npy_api::NPY_ARRAY_ALIGNED_;
+  return descr->type_num == py::detail::npy_api::NPY_DOUBLE_ && descr->byteorder != '>' &&
+         (array->flags & kFlags) == kFlags;
+}
 
 // `who` names the problem in messages, e.g. "minimax problem 7"; built only on error.
 Points as_points(const py::handle& x, int n, const char* collection, int number) {
   const auto who = [&] { return std::string(collection) + " problem " + std::to_string(number); };
-  // Fast path, the common case: a C-ordered float64 array is used as it is.
-  py::array raw;
-  if (PointArray::check_(x)) {
-    raw = py::reinterpret_borrow<py::array>(x);
+  const bool ready = plain_float64(x.ptr());
+  py::object raw;
+  if (ready) {
+    raw = py::reinterpret_borrow<py::object>(x);
   } else {
-    raw =
-        py::isinstance<py::array>(x) ? py::reinterpret_borrow<py::array>(x) : py::array::ensure(x);
+    raw = py::isinstance<py::array>(x)
+              ? py::reinterpret_borrow<py::object>(x)
+              : py::reinterpret_steal<py::object>(py::array::ensure(x).release());
     if (!raw) {
       PyErr_Clear();
       throw py::type_error("x must be an array of real numbers, got " + repr_of(x));
     }
-    const char kind = raw.dtype().kind();
+    const py::dtype dtype = py::reinterpret_borrow<py::array>(raw).dtype();
+    const char kind = dtype.kind();
     if (kind != 'f' && kind != 'i' && kind != 'u' && kind != 'b') {
       throw py::type_error(
-          "x must hold real numbers, got dtype " + std::string(py::str(raw.dtype())) +
+          "x must hold real numbers, got dtype " + std::string(py::str(py::handle(dtype))) +
           (kind == 'c' ? "; pass x.real if the imaginary part is meant to be dropped" : ""));
     }
   }
+  const auto* shape = py::detail::array_proxy(raw.ptr());
+  const int ndim = shape->nd;
+  const py::ssize_t* dims = shape->dimensions;
   Points points;
-  if (raw.ndim() == 1) {
-    if (raw.shape(0) != n) {
-      throw py::value_error("x has " + std::to_string(raw.shape(0)) + " entries, but " + who() +
+  if (ndim == 1) {
+    if (dims[0] != n) {
+      throw py::value_error("x has " + std::to_string(dims[0]) + " entries, but " + who() +
                             " is set up for n = " + std::to_string(n));
     }
-  } else if (raw.ndim() == 2) {
-    if (raw.shape(1) != n) {
-      throw py::value_error("the points in x have " + std::to_string(raw.shape(1)) +
-                            " entries each (shape (" + std::to_string(raw.shape(0)) + ", " +
-                            std::to_string(raw.shape(1)) + ")), but " + who() +
+  } else if (ndim == 2) {
+    if (dims[1] != n) {
+      throw py::value_error("the points in x have " + std::to_string(dims[1]) +
+                            " entries each (shape (" + std::to_string(dims[0]) + ", " +
+                            std::to_string(dims[1]) + ")), but " + who() +
                             " is set up for n = " + std::to_string(n));
     }
     points.batch = true;
-    points.count = raw.shape(0);
+    points.count = dims[0];
   } else {
     throw py::value_error("x must be one point of shape (" + std::to_string(n) +
                           ",) or a batch of shape (N, " + std::to_string(n) + "), got " +
-                          std::to_string(raw.ndim()) + " dimensions");
+                          std::to_string(ndim) + " dimensions");
   }
-  // With forcecast a real dtype always converts, so only an allocation can fail here,
-  // and ensure() clears its error.
-  points.array = PointArray::ensure(raw);
-  if (!points.array) throw std::bad_alloc();
+  if (!ready) {
+    // With forcecast a real dtype always converts, so only an allocation can fail here,
+    // and ensure() clears its error.
+    raw = PointArray::ensure(raw);
+    if (!raw) throw std::bad_alloc();
+  }
+  points.data = reinterpret_cast<const double*>(py::detail::array_proxy(raw.ptr())->data);
+  points.owner = std::move(raw);
   return points;
 }
 
