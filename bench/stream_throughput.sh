@@ -2,8 +2,10 @@
 # Evaluations per second through `kinkbench eval nonsmooth 11 --stream --gradient` for a
 # pipelined client (bench/stream_driver.c --pipelined) against the buffered minimal server
 # bench/stream_floor.cpp, text and JSON, and the lock-step round trip, all in one run and
-# alternating; each figure is the median of ROUNDS. Further KINKBENCH binaries (an older
-# build, say) are measured beside the first in the same rounds.
+# alternating. Rates are medians of ROUNDS; the ratio to the floor is the median of each
+# round's ratio (the two ran back to back), which a loaded machine disturbs less; the
+# server's CPU time per evaluation is given beside it. Further KINKBENCH binaries (an
+# older build, say) are measured beside the first in the same rounds.
 # usage: bench/stream_throughput.sh [BUILD_DIR] [ROUNDS] [POINTS] [KINKBENCH...]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -20,7 +22,7 @@ c++ -O2 -std=c++20 -I"$here/../include" -I"$here/../src" -o "$work/stream_floor"
   "$here/stream_floor.cpp" "$build/libkinkbench_tools.a" "$build/libkinkbench_blackbox.a" \
   "$build/libkinkbench.a"
 point="0.1234567890123 -1.5e-3 2.75 0.3333333333333333"
-rate() { awk '/per second/ { for (i = 1; i <= NF; ++i) if ($(i+1) == "evaluations" && $(i+2) == "per") print $i }'; }
+rate() { awk '/per second/ { print $4, $(NF-2) }'; }
 trip() { awk '/median round trip/ { print $6 }'; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
@@ -43,12 +45,17 @@ done
 
 echo "nonsmooth 11 --stream --gradient, $points points per pipelined run, medians of $rounds rounds"
 for form in text json; do
-  floor=$(median <"$work/floor-$form")
-  printf '%-5s floor (stream_floor)  %9.0f evaluations/s\n' "$form" "$floor"
+  printf '%-5s %-44s %9.0f evaluations/s, server CPU %4.0f ns each\n' "$form" \
+    "floor (stream_floor)" "$(cut -d' ' -f1 "$work/floor-$form" | median)" \
+    "$(cut -d' ' -f2 "$work/floor-$form" | median)"
   for i in "${!commands[@]}"; do
-    got=$(median <"$work/pipelined-$i-$form")
-    printf '%-5s %-60s %9.0f evaluations/s  %.2fx the floor\n' "$form" "${commands[$i]}" "$got" \
-      "$(awk -v a="$got" -v b="$floor" 'BEGIN { print a / b }')"
+    ratio=$(paste -d' ' "$work/pipelined-$i-$form" "$work/floor-$form" | awk '{ print $1 / $3 }' |
+      median)
+    cpu=$(paste -d' ' "$work/pipelined-$i-$form" "$work/floor-$form" | awk '{ print $2 / $4 }' |
+      median)
+    printf '%-5s %-44s %9.0f evaluations/s, server CPU %4.0f ns each; %.2fx the floor (CPU %.2fx)\n' \
+      "$form" "${commands[$i]}" "$(cut -d' ' -f1 "$work/pipelined-$i-$form" | median)" \
+      "$(cut -d' ' -f2 "$work/pipelined-$i-$form" | median)" "$ratio" "$cpu"
   done
 done
 for i in "${!commands[@]}"; do

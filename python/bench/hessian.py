@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Large Hessians from Python against their floors, each measurement in a process of its
 own so that its peak memory is its own: the dense Hessian against a fresh float64 array
-of its size filled once (np.empty + fill), the packed one against the C++ call into a
+of its size filled once (np.empty, then a[...] = 1.0), the packed one against the C++ call into a
 triangle the program owns (python/bench/cpp_loop.cpp, "hessian"), each also with out=.
 
 usage: python/bench/hessian.py [BUILD_DIR] [ROUNDS] [N] [OTHER_PYTHON_DIR ...]
@@ -46,7 +46,7 @@ def child(package_dir, what, collection, number, k, n):
     start = time.process_time()
     if what == "floor":
         result = np.empty((n, n))
-        result.fill(1.0)
+        result[...] = 1.0  # ndarray.fill() takes a slower path in Debian's numpy
     elif out is None:
         result = p.hessian(x, *args, packed=packed)
     else:
