@@ -104,8 +104,8 @@ int main(int argc, char** argv) {
     if (answers != runs) fail("not every point was answered");
     const double cpu = (double)usage.ru_utime.tv_sec + (double)usage.ru_utime.tv_usec * 1e-6 +
                        (double)usage.ru_stime.tv_sec + (double)usage.ru_stime.tv_usec * 1e-6;
-    printf("%d evaluations pipelined: %.0f evaluations per second, server CPU %.0f ns each\n",
-           runs, runs / total, cpu / runs * 1e9);
+    printf("%d evaluations pipelined: %.0f evaluations per second, server CPU %.0f ns each\n", runs,
+           runs / total, cpu / runs * 1e9);
     return 0;
   }
   double* times = malloc(sizeof(double) * (size_t)runs);
