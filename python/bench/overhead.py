@@ -18,8 +18,7 @@ import subprocess
 import sys
 import time
 
-CASES = [("minimax", 1, None), ("minimax", 20, None), ("nonsmooth", 1, None),
-         ("nonsmooth", 16, None)]
+CASES = [("minimax", 1), ("minimax", 20), ("nonsmooth", 1), ("nonsmooth", 16)]
 CALLS = 20000
 
 
@@ -32,7 +31,7 @@ def child(package_dir, floor_dir, rounds):
 
     empty = _kinkbench_floor.Empty()
     calls = []
-    for collection, number, _ in CASES:
+    for collection, number in CASES:
         p = getattr(kinkbench, collection)(number)
         x = np.ascontiguousarray(p.x0 + 0.1, dtype=np.float64)
         if collection == "minimax":
@@ -59,7 +58,6 @@ def child(package_dir, floor_dir, rounds):
 def cpp_single(driver, collection, number, n):
     import numpy as np
 
-    import_path = None  # the driver needs only the points
     points = np.zeros((2000, n))
     run = subprocess.run([str(driver), collection, str(number), str(n), "2000", "15"],
                          input=points.tobytes(), capture_output=True, check=True)
@@ -78,9 +76,9 @@ def main(argv):
     sys.path.insert(0, str(build / "python"))
     import kinkbench
 
-    ns = [getattr(kinkbench, c)(k).n for c, k, _ in CASES]
+    ns = [getattr(kinkbench, c)(k).n for c, k in CASES]
     cpp = [cpp_single(build / "python" / "kinkbench_python_bench", c, k, n)
-           for (c, k, _), n in zip(CASES, ns)]
+           for (c, k), n in zip(CASES, ns)]
     per_package = {p: [] for p in packages}
     for _ in range(3):  # alternating processes; medians over them
         for package in packages:
@@ -93,7 +91,7 @@ def main(argv):
     print("|---|---|---:|---:|---:|---:|---:|---:|")
     for package in packages:
         runs = per_package[package]
-        for i, ((collection, number, _), n) in enumerate(zip(CASES, ns)):
+        for i, ((collection, number), n) in enumerate(zip(CASES, ns)):
             value = statistics.median(r[i][0] for r in runs)
             floor = statistics.median(r[i][1] for r in runs)
             over = value - cpp[i]
