@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kinkbench/minimax.hpp"
@@ -104,6 +105,42 @@ TEST(PointStream, MinimaxAnswersAreTheObjectiveAndItsGradientToTheBit) {
     }
   }
   EXPECT_GT(negated, 0);
+}
+
+// The text answer prints every number as printf's "%.17g" does, digit for digit: through
+// minimax 24's f_1 = x(1), any double comes back as it was written in.
+TEST(PointStream, TextNumbersArePrintedAsSeventeenSignificantDigits) {
+  const double values[] = {0.1,
+                           -0.0,
+                           1.0 / 3,
+                           5e-324,
+                           2.2250738585072009e-308,
+                           1e21,
+                           1e22,
+                           1e16,
+                           123456789012345678.0,
+                           9007199254740993.0,
+                           1e-5,
+                           1e-4,
+                           0.5,
+                           -2.5e-300,
+                           1.7976931348623157e308,
+                           100,
+                           -7.25,
+                           6.02214076e23,
+                           299792458,
+                           0.30000000000000004};
+  std::string input;
+  std::string want;
+  for (const double v : values) {
+    std::vector<double> x(20, 0.0);
+    x[0] = v;
+    input += point_line(x, " ") + "\n";
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    want += std::string(buf) + " 1\n";
+  }
+  EXPECT_EQ(session({Collection::minimax, 24, 0, 1, false, false}, input), want);
 }
 
 TEST(PointStream, ChosenPartialFunctionIsAnsweredAsItIs) {
@@ -336,6 +373,41 @@ TEST(PointStream, AnswersArriveWhileTheClientHoldsTheStreamOpen) {
   EXPECT_EQ(c.line(), "error line 3: expected 4 coordinates, got 0");
   c.send("0 0 0 0\n");
   EXPECT_EQ(c.line(), "0 -5 -5 -21 7");
+  EXPECT_EQ(c.finish(), 0);
+}
+
+// A client that writes many points before reading: every answer comes, in order and as
+// serve_text() gives it, across input reads that split lines anywhere, also lines longer
+// than a read and one too long to answer.
+TEST(PointStream, PipelinedPointsAreAllAnsweredInOrder) {
+  std::string input;
+  for (int i = 0; i < 20000; ++i) {
+    input += std::to_string(i % 7) + ", 0.5 " + std::to_string(-i) + "e-3 " +
+             (i % 1000 == 999 ? "x" : "1.25") + "\n";
+  }
+  // Lines longer than a read, one of them over the length limit, and no final newline.
+  input += std::string(200000, ' ') + "1 2 3 4\n" + std::string(kMaxStreamLine + 10, '7') + "\n";
+  input += "4 3 2 1";
+  StreamSetup setup{Collection::nonsmooth, 11, 0, 0, true, false};
+  const std::string want = session(setup, input);
+  ASSERT_EQ(lines_of(want).size(), 20003u);
+  CoProcess c({"eval", "nonsmooth", "11", "--stream", "--gradient"});
+  ASSERT_GT(c.pid, 0);
+  std::thread writer([&] {
+    for (size_t at = 0; at < input.size();) {
+      const auto wrote = write(c.to, input.data() + at, std::min<size_t>(5000, input.size() - at));
+      if (wrote <= 0) break;
+      at += static_cast<size_t>(wrote);
+    }
+    close(c.to);
+  });
+  std::string got;
+  char buf[1 << 16];
+  for (ssize_t n; (n = read(c.from, buf, sizeof buf)) > 0;) got.append(buf, static_cast<size_t>(n));
+  writer.join();
+  c.to = -1;
+  EXPECT_EQ(lines_of(got).size(), 20003u);
+  EXPECT_EQ(got, want);
   EXPECT_EQ(c.finish(), 0);
 }
 

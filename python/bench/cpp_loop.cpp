@@ -5,8 +5,13 @@
 // stdin holds COUNT*N doubles as raw native bytes; prints the best nanoseconds per point
 // over REPEATS passes for: value (k = 1 for minimax) over the points, value COUNT times at
 // the first point ("single", what one Python call wraps), values (minimax), and, to keep
-// the work observable, a checksum of the results. Process CPU time, not wall time: the
-// machine is shared, and a preempted pass would otherwise count another process's work.
+// the work observable, a checksum of the results.
+//
+// usage: kinkbench_python_bench hessian minimax|nonsmooth NUMBER N K REPEATS
+// prints the best nanoseconds of one packed Hessian (of f_K for minimax) at the start
+// plus 0.01 into a triangle the program owns and has written once before ("hessian"). Process CPU
+// time, not wall time: the machine is shared, and a preempted pass would otherwise count another
+// process's work.
 #include <time.h>
 
 #include <algorithm>
@@ -46,7 +51,39 @@ int fail(const std::string& why) {
 
 }  // namespace
 
+// The packed Hessian into memory the caller owns: the floor of the Python packed Hessian.
+int hessian_main(char** argv) {
+  const std::string collection = argv[2];
+  const int number = std::atoi(argv[3]);
+  const int n = std::atoi(argv[4]);
+  const int k = std::atoi(argv[5]);
+  const int repeats = std::atoi(argv[6]);
+  std::vector<double> triangle(static_cast<std::size_t>(n) * (static_cast<std::size_t>(n) + 1) / 2,
+                               0.0);
+  double best = std::numeric_limits<double>::infinity();
+  if (collection == "minimax") {
+    const auto p = kinkbench::MinimaxProblem::create(number, n, 1000);
+    if (!p) return fail(p.error().message);
+    std::vector<double> x(p->start().begin(), p->start().end());
+    for (double& v : x) v += 0.01;
+    best = best_ns_per_point(repeats, 1, [&] { p->hessian(k, x, triangle); });
+  } else if (collection == "nonsmooth") {
+    const auto p = kinkbench::NonsmoothProblem::create(number, n);
+    if (!p) return fail(p.error().message);
+    std::vector<double> x(p->start().begin(), p->start().end());
+    for (double& v : x) v += 0.01;
+    best = best_ns_per_point(repeats, 1, [&] { p->hessian(x, triangle); });
+  } else {
+    return fail("unknown collection '" + collection + "'");
+  }
+  double checksum = 0;
+  for (double v : triangle) checksum += v;
+  std::printf("hessian %.0f\nchecksum %.17g\n", best, checksum);
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 7 && std::string(argv[1]) == "hessian") return hessian_main(argv);
   if (argc != 6) return fail("usage: minimax|nonsmooth NUMBER N COUNT REPEATS < points");
   const std::string collection = argv[1];
   const int number = std::atoi(argv[2]);

@@ -62,9 +62,11 @@ class MinimaxProblem:
         1..m, ValueError for a point of the wrong length or dimension."""
     def gradient(self, x: _Point, k: int) -> _F64:
         """Gradient of f_k: (n,), or (N, n) for a batch."""
-    def hessian(self, x: _Point, k: int, packed: bool = False) -> _F64:
+    def hessian(self, x: _Point, k: int, packed: bool = False,
+                out: Optional[_F64] = None) -> _F64:
         """Hessian of f_k: dense (n, n) or packed lower triangle by rows (n(n+1)/2,);
-        for a batch (N, n, n) or (N, n(n+1)/2)."""
+        for a batch (N, n, n) or (N, n(n+1)/2). With out (float64, C-ordered, writeable,
+        that shape) the result is written into it and out is returned."""
     def values(self, x: _Point) -> _F64:
         """All f_k: (m,), or (N, m) for a batch."""
     def jacobian(self, x: _Point) -> _F64:
@@ -142,8 +144,10 @@ class NonsmoothProblem:
         """The same as value(x)."""
     def gradient(self, x: _Point) -> _F64:
         """Gradient (of the piece the tie rules choose at a kink): (n,) or (N, n)."""
-    def hessian(self, x: _Point, packed: bool = False) -> _F64:
-        """Dense (n, n) or packed (n(n+1)/2,); for a batch (N, n, n) or (N, n(n+1)/2)."""
+    def hessian(self, x: _Point, packed: bool = False, out: Optional[_F64] = None) -> _F64:
+        """Dense (n, n) or packed (n(n+1)/2,); for a batch (N, n, n) or (N, n(n+1)/2).
+        With out (float64, C-ordered, writeable, that shape) the result is written into
+        it and out is returned."""
     def counts(self) -> dict[str, int]:
         """Calls made since creation or the last reset: "values" (value and objective),
         "gradients", "hessians". A batch of N points counts N; a call that raises counts

@@ -101,61 +101,87 @@ int size_argument(const py::handle& object, const char* name, int fallback) {
 }
 
 // One point (1-D, length n) or a batch (2-D, shape (N, n)), as C-ordered float64.
+// `owner` keeps the converted array alive; a plain object, since a default-constructed
+// py::array would make a fresh empty array on every call.
 struct Points {
-  PointArray array;
+  py::object owner;
+  const double* data = nullptr;
   bool batch = false;
   py::ssize_t count = 1;
 
   std::span<const double> row(py::ssize_t i, int n) const {
-    return {array.data() + i * n, static_cast<std::size_t>(n)};
+    return {data + i * n, static_cast<std::size_t>(n)};
   }
 };
+
+// A C-ordered, aligned, native float64 ndarray (not a subclass): used as it is. The
+// direct test of type, dtype and flags spares the dtype that array_t's check builds and
+// compares on every call.
+bool plain_float64(PyObject* x) {
+  const auto& api = py::detail::npy_api::get();
+  if (Py_TYPE(x) != api.PyArray_Type_) return false;
+  const auto* array = py::detail::array_proxy(x);
+  const auto* descr = py::detail::array_descriptor_proxy(array->descr);
+  constexpr int kFlags =
+      py::detail::npy_api::NPY_ARRAY_C_CONTIGUOUS_ | py::detail::npy_api::NPY_ARRAY_ALIGNED_;
+  return descr->type_num == py::detail::npy_api::NPY_DOUBLE_ && descr->byteorder != '>' &&
+         (array->flags & kFlags) == kFlags;
+}
 
 // `who` names the problem in messages, e.g. "minimax problem 7"; built only on error.
 Points as_points(const py::handle& x, int n, const char* collection, int number) {
   const auto who = [&] { return std::string(collection) + " problem " + std::to_string(number); };
-  // Fast path, the common case: a C-ordered float64 array is used as it is.
-  py::array raw;
-  if (PointArray::check_(x)) {
-    raw = py::reinterpret_borrow<py::array>(x);
+  const bool ready = plain_float64(x.ptr());
+  py::object raw;
+  if (ready) {
+    raw = py::reinterpret_borrow<py::object>(x);
   } else {
-    raw =
-        py::isinstance<py::array>(x) ? py::reinterpret_borrow<py::array>(x) : py::array::ensure(x);
+    raw = py::isinstance<py::array>(x)
+              ? py::reinterpret_borrow<py::object>(x)
+              : py::reinterpret_steal<py::object>(py::array::ensure(x).release());
     if (!raw) {
       PyErr_Clear();
       throw py::type_error("x must be an array of real numbers, got " + repr_of(x));
     }
-    const char kind = raw.dtype().kind();
+    const py::dtype dtype = py::reinterpret_borrow<py::array>(raw).dtype();
+    const char kind = dtype.kind();
     if (kind != 'f' && kind != 'i' && kind != 'u' && kind != 'b') {
       throw py::type_error(
-          "x must hold real numbers, got dtype " + std::string(py::str(raw.dtype())) +
+          "x must hold real numbers, got dtype " + std::string(py::str(py::handle(dtype))) +
           (kind == 'c' ? "; pass x.real if the imaginary part is meant to be dropped" : ""));
     }
   }
+  const auto* shape = py::detail::array_proxy(raw.ptr());
+  const int ndim = shape->nd;
+  const py::ssize_t* dims = shape->dimensions;
   Points points;
-  if (raw.ndim() == 1) {
-    if (raw.shape(0) != n) {
-      throw py::value_error("x has " + std::to_string(raw.shape(0)) + " entries, but " + who() +
+  if (ndim == 1) {
+    if (dims[0] != n) {
+      throw py::value_error("x has " + std::to_string(dims[0]) + " entries, but " + who() +
                             " is set up for n = " + std::to_string(n));
     }
-  } else if (raw.ndim() == 2) {
-    if (raw.shape(1) != n) {
-      throw py::value_error("the points in x have " + std::to_string(raw.shape(1)) +
-                            " entries each (shape (" + std::to_string(raw.shape(0)) + ", " +
-                            std::to_string(raw.shape(1)) + ")), but " + who() +
+  } else if (ndim == 2) {
+    if (dims[1] != n) {
+      throw py::value_error("the points in x have " + std::to_string(dims[1]) +
+                            " entries each (shape (" + std::to_string(dims[0]) + ", " +
+                            std::to_string(dims[1]) + ")), but " + who() +
                             " is set up for n = " + std::to_string(n));
     }
     points.batch = true;
-    points.count = raw.shape(0);
+    points.count = dims[0];
   } else {
     throw py::value_error("x must be one point of shape (" + std::to_string(n) +
                           ",) or a batch of shape (N, " + std::to_string(n) + "), got " +
-                          std::to_string(raw.ndim()) + " dimensions");
+                          std::to_string(ndim) + " dimensions");
   }
-  // With forcecast a real dtype always converts, so only an allocation can fail here,
-  // and ensure() clears its error.
-  points.array = PointArray::ensure(raw);
-  if (!points.array) throw std::bad_alloc();
+  if (!ready) {
+    // With forcecast a real dtype always converts, so only an allocation can fail here,
+    // and ensure() clears its error.
+    raw = PointArray::ensure(raw);
+    if (!raw) throw std::bad_alloc();
+  }
+  points.data = reinterpret_cast<const double*>(py::detail::array_proxy(raw.ptr())->data);
+  points.owner = std::move(raw);
   return points;
 }
 
@@ -169,15 +195,39 @@ const kinkbench::NonsmoothInfo& nonsmooth_info(int number) {
 
 py::ssize_t packed_length(int n) { return static_cast<py::ssize_t>(n) * (n + 1) / 2; }
 
-// Dense symmetric copy of a packed lower triangle (rows), no arithmetic on the entries.
-void unpack(const double* packed, int n, double* dense) {
-  py::ssize_t at = 0;
-  for (py::ssize_t i = 0; i < n; ++i) {
-    for (py::ssize_t j = 0; j <= i; ++j, ++at) {
-      dense[i * n + j] = packed[at];
-      dense[j * n + i] = packed[at];
+// Mirrors the lower triangle of the n x n row-major matrix `a` into its upper triangle,
+// no arithmetic on the entries. In tiles, so that the column-wise stores stay in cache
+// instead of missing it once per entry.
+void mirror_lower(double* a, py::ssize_t n) {
+  constexpr py::ssize_t kTile = 32;
+  for (py::ssize_t ib = 0; ib < n; ib += kTile) {
+    const py::ssize_t iend = std::min(ib + kTile, n);
+    for (py::ssize_t jb = 0; jb <= ib; jb += kTile) {
+      for (py::ssize_t i = ib; i < iend; ++i) {
+        const py::ssize_t jend = std::min(jb + kTile, i);
+        for (py::ssize_t j = jb; j < jend; ++j) a[j * n + i] = a[i * n + j];
+      }
     }
   }
+}
+
+// The dense Hessian in `dense` (n x n), made in place: `fill` writes the packed triangle
+// into the last n(n+1)/2 entries, each row then moves forward to its place (row i lands
+// at or before where it was, never on the rows after it), and the lower triangle is
+// mirrored. No memory beyond the result's. `clear` zeroes the triangle first, for
+// routines that write only the entries their problem defines.
+template <class Fill>
+void dense_hessian(int n, double* dense, bool clear, Fill&& fill) {
+  const py::ssize_t size = n;
+  const py::ssize_t nn = packed_length(n);
+  double* triangle = dense + (size * size - nn);
+  if (clear) std::fill_n(triangle, nn, 0.0);
+  fill(triangle);
+  for (py::ssize_t i = 0; i < size; ++i) {
+    std::memmove(dense + i * size, triangle + i * (i + 1) / 2,
+                 static_cast<std::size_t>(i + 1) * sizeof(double));
+  }
+  mirror_lower(dense, size);
 }
 
 // Fresh zero-filled float64 array: the minimax routines write only the entries their
@@ -186,6 +236,52 @@ Array zeros(std::vector<py::ssize_t> shape) {
   Array out(std::move(shape));
   std::fill_n(out.mutable_data(), out.size(), 0.0);
   return out;
+}
+
+// Fresh float64 array left as the allocator gives it, for results that are written in
+// full: values, objectives, and everything of the nonsmooth routines, which clear their
+// outputs themselves.
+Array fresh(std::vector<py::ssize_t> shape) { return Array(std::move(shape)); }
+
+std::string shape_text(const std::vector<py::ssize_t>& shape) {
+  std::string text = "(";
+  for (std::size_t i = 0; i < shape.size(); ++i) {
+    text += (i > 0 ? ", " : "") + std::to_string(shape[i]);
+  }
+  return text + (shape.size() == 1 ? ",)" : ")");
+}
+
+// The caller's `out` for a result of `shape`: a writeable, C-ordered, aligned, native
+// float64 ndarray of exactly that shape, not overlapping the points. Returned as it is,
+// so that the result fills memory the caller already has.
+Array caller_array(const py::handle& out, const std::vector<py::ssize_t>& shape,
+                   const Points& points, int n) {
+  if (!py::isinstance<py::array>(out)) {
+    throw py::type_error("out must be a numpy array, got " + repr_of(out));
+  }
+  const auto array = py::reinterpret_borrow<py::array>(out);
+  const auto* descr = py::detail::array_descriptor_proxy(py::detail::array_proxy(out.ptr())->descr);
+  if (descr->type_num != py::detail::npy_api::NPY_DOUBLE_ || descr->byteorder == '>') {
+    throw py::type_error("out must have dtype float64, got " +
+                         std::string(py::str(py::handle(array.dtype()))));
+  }
+  const std::vector<py::ssize_t> got(array.shape(), array.shape() + array.ndim());
+  if (got != shape) {
+    throw py::value_error("out has shape " + shape_text(got) + ", the result needs " +
+                          shape_text(shape));
+  }
+  constexpr int kFlags = py::detail::npy_api::NPY_ARRAY_C_CONTIGUOUS_ |
+                         py::detail::npy_api::NPY_ARRAY_ALIGNED_ |
+                         py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+  if ((py::detail::array_proxy(out.ptr())->flags & kFlags) != kFlags) {
+    throw py::value_error("out must be writeable, C-ordered and aligned");
+  }
+  const auto* begin = static_cast<const char*>(array.data());
+  const auto* end = begin + array.nbytes();
+  const auto* x_begin = reinterpret_cast<const char*>(points.data);
+  const auto* x_end = x_begin + points.count * n * static_cast<py::ssize_t>(sizeof(double));
+  if (begin < x_end && x_begin < end) throw py::value_error("out overlaps the points x");
+  return py::reinterpret_borrow<Array>(out);
 }
 
 // Runs body(i) for every point, without the GIL for a batch.
@@ -199,24 +295,28 @@ void for_each_point(const Points& points, Body&& body) {
   for (py::ssize_t i = 0; i < points.count; ++i) body(i);
 }
 
-// Hessians of one problem at many points, packed or dense; `packed_at` fills the packed
-// triangle of point i into its argument.
+// Hessians of one problem at many points, packed or dense, into `out` when it is not
+// None; `packed_at` fills the packed triangle of point i into its argument. `clear`:
+// the routine leaves entries it does not define, which must then read 0.
 template <class PackedAt>
-Array hessians(const Points& points, int n, bool packed, PackedAt&& packed_at) {
+Array hessians(const Points& points, int n, bool packed, const py::handle& out_object, bool clear,
+               PackedAt&& packed_at) {
   const py::ssize_t nn = packed_length(n);
+  std::vector<py::ssize_t> shape =
+      packed ? std::vector<py::ssize_t>{nn} : std::vector<py::ssize_t>{n, n};
+  if (points.batch) shape.insert(shape.begin(), points.count);
+  Array out = out_object.is_none() ? fresh(shape) : caller_array(out_object, shape, points, n);
+  double* data = out.mutable_data();
   if (packed) {
-    Array out = points.batch ? zeros({points.count, nn}) : zeros({nn});
-    double* data = out.mutable_data();
-    for_each_point(points, [&](py::ssize_t i) { packed_at(i, data + i * nn); });
+    for_each_point(points, [&](py::ssize_t i) {
+      if (clear) std::fill_n(data + i * nn, nn, 0.0);
+      packed_at(i, data + i * nn);
+    });
     return out;
   }
-  Array out = points.batch ? zeros({points.count, py::ssize_t{n}, py::ssize_t{n}})
-                           : zeros({py::ssize_t{n}, py::ssize_t{n}});
-  double* data = out.mutable_data();
+  const py::ssize_t size = py::ssize_t{n} * n;
   for_each_point(points, [&](py::ssize_t i) {
-    std::vector<double> triangle(static_cast<std::size_t>(nn), 0.0);
-    packed_at(i, triangle.data());
-    unpack(triangle.data(), n, data + i * n * n);
+    dense_hessian(n, data + i * size, clear, [&](double* triangle) { packed_at(i, triangle); });
   });
   return out;
 }
@@ -251,7 +351,7 @@ class Minimax {
       p_.value(k, points.row(0, n()), f);
       return py::float_(f);
     }
-    Array out = zeros({points.count});
+    Array out = fresh({points.count});
     double* data = out.mutable_data();
     for_each_point(points, [&](py::ssize_t i) { p_.value(k, points.row(i, n()), data[i]); });
     return out;
@@ -268,18 +368,19 @@ class Minimax {
     return out;
   }
 
-  Array hessian(const py::handle& x, const py::handle& k_object, bool packed) const {
+  Array hessian(const py::handle& x, const py::handle& k_object, bool packed,
+                const py::handle& out) const {
     const int k = k_argument(k_object);
     const Points points = as_points(x, n(), kCollection, p_.number());
     const auto nn = static_cast<std::size_t>(packed_length(n()));
-    return hessians(points, n(), packed, [&](py::ssize_t i, double* triangle) {
+    return hessians(points, n(), packed, out, true, [&](py::ssize_t i, double* triangle) {
       p_.hessian(k, points.row(i, n()), {triangle, nn});
     });
   }
 
   Array values(const py::handle& x) const {
     const Points points = as_points(x, n(), kCollection, p_.number());
-    Array out = points.batch ? zeros({points.count, py::ssize_t{m()}}) : zeros({m()});
+    Array out = points.batch ? fresh({points.count, py::ssize_t{m()}}) : fresh({m()});
     double* data = out.mutable_data();
     const auto size = static_cast<std::size_t>(m());
     for_each_point(points, [&](py::ssize_t i) {
@@ -291,8 +392,8 @@ class Minimax {
   Array jacobian(const py::handle& x) const {
     const Points points = as_points(x, n(), kCollection, p_.number());
     const py::ssize_t mn = py::ssize_t{m()} * n();
-    Array out = points.batch ? zeros({points.count, py::ssize_t{m()}, py::ssize_t{n()}})
-                             : zeros({py::ssize_t{m()}, py::ssize_t{n()}});
+    Array out = points.batch ? fresh({points.count, py::ssize_t{m()}, py::ssize_t{n()}})
+                             : fresh({py::ssize_t{m()}, py::ssize_t{n()}});
     double* data = out.mutable_data();
     for_each_point(points, [&](py::ssize_t i) {
       p_.jacobian(points.row(i, n()), {data + i * mn, static_cast<std::size_t>(mn)});
@@ -308,7 +409,7 @@ class Minimax {
       const auto found = pick(points.row(0, n()));
       return py::make_tuple(found.value, found.k);
     }
-    Array values_out = zeros({points.count});
+    Array values_out = fresh({points.count});
     IndexArray ks(points.count);
     double* v = values_out.mutable_data();
     std::int64_t* k = ks.mutable_data();
@@ -360,7 +461,7 @@ class Nonsmooth {
       p_.value(points.row(0, n()), f);
       return py::float_(f);
     }
-    Array out = zeros({points.count});
+    Array out = fresh({points.count});
     double* data = out.mutable_data();
     for_each_point(points, [&](py::ssize_t i) { p_.value(points.row(i, n()), data[i]); });
     return out;
@@ -368,7 +469,7 @@ class Nonsmooth {
 
   Array gradient(const py::handle& x) const {
     const Points points = as_points(x, n(), kCollection, p_.number());
-    Array out = points.batch ? zeros({points.count, py::ssize_t{n()}}) : zeros({n()});
+    Array out = points.batch ? fresh({points.count, py::ssize_t{n()}}) : fresh({n()});
     double* data = out.mutable_data();
     for_each_point(points, [&](py::ssize_t i) {
       p_.gradient(points.row(i, n()), {data + i * n(), static_cast<std::size_t>(n())});
@@ -376,10 +477,10 @@ class Nonsmooth {
     return out;
   }
 
-  Array hessian(const py::handle& x, bool packed) const {
+  Array hessian(const py::handle& x, bool packed, const py::handle& out) const {
     const Points points = as_points(x, n(), kCollection, p_.number());
     const auto nn = static_cast<std::size_t>(packed_length(n()));
-    return hessians(points, n(), packed, [&](py::ssize_t i, double* triangle) {
+    return hessians(points, n(), packed, out, false, [&](py::ssize_t i, double* triangle) {
       p_.hessian(points.row(i, n()), {triangle, nn});
     });
   }
@@ -539,9 +640,11 @@ PYBIND11_MODULE(_core, module) {
       .def("gradient", &Minimax::gradient, py::arg("x"), py::arg("k"),
            "Gradient of f_k at x, shape (n,); for a batch (N, n), shape (N, n).")
       .def("hessian", &Minimax::hessian, py::arg("x"), py::arg("k"), py::arg("packed") = false,
+           py::arg("out") = py::none(),
            "Hessian of f_k at x: dense symmetric (n, n), or with packed=True the lower "
            "triangle by rows, n(n+1)/2 entries. A batch (N, n) gives (N, n, n) or "
-           "(N, n(n+1)/2).")
+           "(N, n(n+1)/2). With out, a writeable C-ordered float64 array of that shape, "
+           "the result is written into it and out is returned.")
       .def("values", &Minimax::values, py::arg("x"),
            "All partial functions at x, shape (m,): entry k-1 is f_k(x). A batch (N, n) "
            "gives (N, m).")
@@ -618,8 +721,11 @@ PYBIND11_MODULE(_core, module) {
            "Gradient at x (of the piece the tie rules choose at a kink), shape (n,); for a "
            "batch (N, n), shape (N, n).")
       .def("hessian", &Nonsmooth::hessian, py::arg("x"), py::arg("packed") = false,
+           py::arg("out") = py::none(),
            "Hessian at x: dense symmetric (n, n), or with packed=True the lower triangle by "
-           "rows, n(n+1)/2 entries. A batch (N, n) gives (N, n, n) or (N, n(n+1)/2).")
+           "rows, n(n+1)/2 entries. A batch (N, n) gives (N, n, n) or (N, n(n+1)/2). With "
+           "out, a writeable C-ordered float64 array of that shape, the result is written "
+           "into it and out is returned.")
       .def(
           "counts", [](const Nonsmooth& s) { return counts_of(s.problem().counts()); },
           kNonsmoothCountsDoc)

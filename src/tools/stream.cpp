@@ -1,5 +1,9 @@
 #include "tools/stream.hpp"
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -15,15 +19,16 @@ const char* non_finite_text(double v) {
   return v > 0 ? "inf" : "-inf";
 }
 
-// The text output's form: what --x reads back to the same double.
+// The text output's form: what --x reads back to the same double, printf's "%.17g"
+// to the character (to_chars with a precision is specified as printf formats), without
+// printf's cost.
 void append_text_number(std::string& out, double v) {
   if (!std::isfinite(v)) {
     out += non_finite_text(v);
     return;
   }
   char buf[32];
-  const int size = std::snprintf(buf, sizeof buf, "%.17g", v);
-  out.append(buf, static_cast<size_t>(size));
+  out.append(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 17).ptr);
 }
 
 // The shortest text that reads back to the same double, as the command's other JSON
@@ -273,22 +278,135 @@ void for_each_line(std::string& line, Next next, Take take) {
 
 }  // namespace
 
+namespace {
+
+// Standard input read from its descriptor, so that the stream can tell when no more input
+// is waiting: only then are the answers flushed. A client in lock-step still gets each
+// answer at once; a pipelined one gets all the answers to what it has sent in one write
+// instead of one write per line. Lines are handed out where they lie in the read buffer;
+// only one that spans two reads is copied, and of that, as for_each_line() keeps, at most
+// kMaxStreamLine + 2 bytes.
+// `flush` sends the answers so far and returns false when that failed.
+template <class Flush>
+class WaitingInput {
+ public:
+  WaitingInput(int fd, Flush flush) : fd_(fd), flush_(flush), buffer_(std::size_t{1} << 16) {}
+
+  // take(line, number) for every line, as for_each_line() splits them; take returns false
+  // to stop.
+  template <class Take>
+  void lines(std::string& spill, Take take) {
+    long long number = 0;
+    bool spilled = false;  // the line so far is in `spill`
+    spill.clear();
+    for (;;) {
+      if (at_ == end_ && !refill()) {
+        if (spilled) take(std::string_view(spill), ++number);
+        return;
+      }
+      const char* from = buffer_.data() + at_;
+      const std::size_t left = end_ - at_;
+      const auto* newline = static_cast<const char*>(std::memchr(from, '\n', left));
+      const std::size_t size = newline ? static_cast<std::size_t>(newline - from) : left;
+      at_ += newline ? size + 1 : size;
+      if (spilled || !newline) {
+        keep(spill, {from, size});
+        spilled = !newline;
+        if (newline) {
+          if (!take(std::string_view(spill), ++number)) return;
+          spill.clear();
+        }
+        continue;
+      }
+      if (!take(std::string_view(from, std::min(size, kMaxStreamLine + 2)), ++number)) return;
+    }
+  }
+
+  // Why reading stopped the input early, or an empty string.
+  const std::string& failure() const { return failure_; }
+
+ private:
+  static void keep(std::string& spill, std::string_view part) {
+    const std::size_t room = kMaxStreamLine + 2 - std::min(spill.size(), kMaxStreamLine + 2);
+    spill.append(part.substr(0, room));
+  }
+
+  // A read that came back short had drained the input then, as it does for a client in
+  // lock-step: flush without asking again (no extra system call per line). After a full
+  // read more is likely waiting, and poll() says whether the answers can wait too.
+  bool refill() {
+    if ((!full_ || !waiting()) && !flush_()) return false;
+    for (;;) {
+      const ssize_t got = read(fd_, buffer_.data(), buffer_.size());
+      if (got > 0) {
+        at_ = 0;
+        end_ = static_cast<std::size_t>(got);
+        full_ = end_ == buffer_.size();
+        return true;
+      }
+      if (got == 0) return false;
+      if (errno == EINTR) continue;
+      failure_ = std::string("reading the points failed: ") + std::strerror(errno);
+      return false;
+    }
+  }
+
+  bool waiting() const {
+    pollfd ready{fd_, POLLIN, 0};
+    return poll(&ready, 1, 0) == 1 && (ready.revents & POLLIN) != 0;
+  }
+
+  int fd_;
+  Flush flush_;
+  std::vector<char> buffer_;
+  std::size_t at_ = 0, end_ = 0;
+  bool full_ = false;  // the last read filled the buffer
+  std::string failure_;
+};
+
+}  // namespace
+
 std::string PointStream::serve(std::FILE* in, std::FILE* out) {
   std::string failure;
-  for_each_line(
-      line_, [in] { return getc_unlocked(in); },
-      [&](std::string_view text, long long number) {
-        out_.clear();
-        answer(text, number, out_);
-        if (std::fwrite(out_.data(), 1, out_.size(), out) != out_.size() || std::fflush(out) != 0) {
-          failure = std::string("writing the answers failed: ") + std::strerror(errno);
-          return false;
-        }
-        return true;
-      });
-  if (failure.empty() && std::ferror(in)) {
-    failure = std::string("reading the points failed: ") + std::strerror(errno);
+  const auto write_failed = [&] {
+    failure = std::string("writing the answers failed: ") + std::strerror(errno);
+    return false;
+  };
+  const int fd = fileno(in);
+  if (fd < 0) {
+    // A stream without a descriptor (a memory file): nothing to wait on, so each answer
+    // is flushed as it is written.
+    for_each_line(
+        line_, [in] { return getc_unlocked(in); },
+        [&](std::string_view text, long long number) {
+          out_.clear();
+          answer(text, number, out_);
+          if (fwrite_unlocked(out_.data(), 1, out_.size(), out) != out_.size()) {
+            return write_failed();
+          }
+          return std::fflush(out) == 0 || write_failed();
+        });
+    if (failure.empty() && std::ferror(in)) {
+      failure = std::string("reading the points failed: ") + std::strerror(errno);
+    }
+    return failure;
   }
+  // Answers gather in out_ and go out in writes of up to kOutput bytes, or of what there
+  // is whenever the input has nothing more waiting.
+  constexpr std::size_t kOutput = std::size_t{1} << 16;
+  out_.clear();
+  const auto send = [&] {
+    const bool sent = fwrite_unlocked(out_.data(), 1, out_.size(), out) == out_.size();
+    out_.clear();
+    return sent && std::fflush(out) == 0;
+  };
+  WaitingInput input(fd, [&] { return send() || write_failed(); });
+  input.lines(line_, [&](std::string_view text, long long number) {
+    answer(text, number, out_);
+    return out_.size() < kOutput || send() || write_failed();
+  });
+  if (failure.empty()) failure = input.failure();
+  if (failure.empty() && !send()) write_failed();
   return failure;
 }
 

@@ -1,6 +1,6 @@
-// kinkbench eval --stream: points in, one answer line per input line out, each flushed,
-// so that a program in any language can keep the command open as a co-process instead
-// of starting a black box per evaluation.
+// kinkbench eval --stream: points in, one answer line per input line out, flushed
+// whenever no more input is waiting, so that a program in any language can keep the command open as
+// a co-process instead of starting a black box per evaluation.
 //
 // An input line holds the n coordinates, separated by blanks or by commas (blanks
 // allowed around a comma), each a number as --x takes it (inf and nan included); one
@@ -49,7 +49,9 @@ class PointStream {
   // ending in '\n'. With a failed set-up every answer is an error line.
   void answer(std::string_view line, long long number, std::string& out);
 
-  // Answers every line of `in` on `out`, flushing each answer, until the end of input.
+  // Answers every line of `in` on `out` until the end of input, flushing the answers
+  // whenever no more input is waiting. A FILE with a descriptor is read through it, from
+  // its current offset: nothing may have been read from `in` through stdio before.
   // Returns why reading or writing failed, or an empty string.
   std::string serve(std::FILE* in, std::FILE* out);
 
