@@ -35,7 +35,16 @@ std::vector<std::vector<double>> check_points(std::span<const double> start) {
   return points;
 }
 
-CheckOutcome check_minimax(int number) {
+// Adds the perturbation, if it is for this derivative, to its first entry.
+void perturb(const Perturbation& wrong, bool minimax, int number, int k, bool hessian,
+             double* out) {
+  if (wrong.problem == number && wrong.minimax == minimax && wrong.hessian == hessian &&
+      (!minimax || wrong.k == k)) {
+    out[0] += wrong.by;
+  }
+}
+
+CheckOutcome check_minimax(int number, const Perturbation& wrong) {
   const Tolerance tol = tolerance(true, number);
   const auto& info = minimax_problems()[static_cast<size_t>(number - 1)];
   const auto p = MinimaxProblem::create(number, info.min_n, info.m);
@@ -51,10 +60,12 @@ CheckOutcome check_minimax(int number) {
       const check::Vector g = [&](const double* q, double* out) {
         p->gradient(k, std::span<const double>(q, static_cast<size_t>(n)),
                     std::span<double>(out, static_cast<size_t>(n)));
+        perturb(wrong, true, number, k, false, out);
       };
       const check::Vector h = [&](const double* q, double* out) {
         p->hessian(k, std::span<const double>(q, static_cast<size_t>(n)),
                    std::span<double>(out, static_cast<size_t>(n * (n + 1) / 2)));
+        perturb(wrong, true, number, k, true, out);
       };
       keep_worst(outcome.gradient_error,
                  check::gradient_error(n, f, g, x.data(), tol.gradient_step).error);
@@ -65,7 +76,7 @@ CheckOutcome check_minimax(int number) {
   return outcome;
 }
 
-CheckOutcome check_nonsmooth(int number) {
+CheckOutcome check_nonsmooth(int number, const Perturbation& wrong) {
   const auto& info = nonsmooth_problems()[static_cast<size_t>(number - 1)];
   const auto p = NonsmoothProblem::create(number, info.min_n);
   CheckOutcome outcome;
@@ -78,10 +89,12 @@ CheckOutcome check_nonsmooth(int number) {
   const check::Vector g = [&](const double* q, double* out) {
     p->gradient(std::span<const double>(q, static_cast<size_t>(n)),
                 std::span<double>(out, static_cast<size_t>(n)));
+    perturb(wrong, false, number, 0, false, out);
   };
   const check::Vector h = [&](const double* q, double* out) {
     p->hessian(std::span<const double>(q, static_cast<size_t>(n)),
                std::span<double>(out, static_cast<size_t>(n * (n + 1) / 2)));
+    perturb(wrong, false, number, 0, true, out);
   };
   for (const auto& x : check_points(p->start())) {
     keep_worst(outcome.gradient_error, check::gradient_error(n, f, g, x.data()).error);
@@ -120,7 +133,8 @@ int run_check(const Console& io, const CheckArgs& args) {
     if (mm ? !minimax : !nonsmooth) continue;
     for (int number = 1; number <= 25; ++number) {
       if (only != 0 && number != only) continue;
-      const CheckOutcome o = mm ? check_minimax(number) : check_nonsmooth(number);
+      const CheckOutcome o =
+          mm ? check_minimax(number, args.perturb) : check_nonsmooth(number, args.perturb);
       const Tolerance tol = tolerance(mm, number);
       const bool ok =
           within(o.gradient_error, tol.gradient) && within(o.hessian_error, tol.hessian);
