@@ -86,6 +86,13 @@ FIXED = [
 
 # Survivors that no test can or should tell apart, keyed by (file, line, change).
 EQUIVALENT = {
+    ("src/tools/eval.cpp", "int k = 0;               // minimax: the partial function evaluated",
+     "'0' -> '1' (constant)"): "every path sets k before anything reads it",
+    ("python/kinkbench/files.py", "values = values.astype(np.float64, copy=False)",
+     "'False' -> 'True' (logic)"): "the array is only read: a copy of it gives the same file",
+    ("python/kinkbench/suite.py",
+     'self.bar = tqdm(total=total, unit="run", file=sys.stderr, dynamic_ncols=True)',
+     "'True' -> 'False' (logic)"): "only the bar's width after a terminal is resized changes",
     ("src/tools/format.cpp",
      "const std::string text = object.dump(-1, ' ', false, Json::error_handler_t::replace);",
      "'1' -> '2' (constant)"): "any negative indent makes nlohmann's dump compact",
@@ -217,6 +224,8 @@ def main():
     parser.add_argument("--time-limit", type=int, default=240,
                         help="seconds per build and per test run")
     parser.add_argument("--only", action="append", help="only this file (repeatable)")
+    parser.add_argument("--at", action="append",
+                        help="only the chosen mutants at FILE:LINE (repeatable)")
     parser.add_argument("--list", action="store_true", help="only print the chosen mutants")
     parser.add_argument("--report", help="write the results as JSON here")
     args = parser.parse_args()
@@ -226,6 +235,8 @@ def main():
                PYTHONPATH=str((ROOT / args.build / "python").resolve()),
                PYTHONDONTWRITEBYTECODE="1")
     mutants = choose(random.Random(args.seed), args.only)
+    if args.at:
+        mutants = [m for m in mutants if f"{m[0]}:{m[1][0] + 1}" in args.at]
     results = []
     try:
         for index, (rel, site, tests) in enumerate(mutants, 1):

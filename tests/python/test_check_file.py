@@ -154,6 +154,24 @@ def test_ray_with_a_flat_step_fails(tmp_path):
     assert line.startswith("FAIL nonsmooth 14") and "ray does not fall below f*" in line
 
 
+def test_a_ray_must_end_below_f_star_but_only_at_its_end(tmp_path):
+    # nonsmooth 13's ray: 320 at t = 10, above f* = -32.3..., then far below it at t = 100.
+    def keep(count):
+        return lambda data: entry(data, "nonsmooth", 13)["ray"].__setitem__(
+            "values", entry(GOOD, "nonsmooth", 13)["ray"]["values"][:count])
+    assert entry(GOOD, "nonsmooth", 13)["ray"]["values"][0] == [10.0, 320.0]
+    result = run_check(write(tmp_path, changed(keep(2))))
+    assert result.returncode == 0, result.stdout
+    (line,) = failing_lines(run_check(write(tmp_path, changed(keep(1)))))
+    assert line.startswith("FAIL nonsmooth 13") and "ray does not fall below f*: [320.0]" in line
+
+
+def test_an_n_below_the_problems_is_a_failed_entry_not_a_shape(tmp_path):
+    # n = 1 is a whole number >= 1, so the file is well formed; the library refuses it.
+    (line,) = failing_lines(run_check(write(tmp_path, changed(set_key("nonsmooth", 2, "n", 1)))))
+    assert line.startswith("FAIL nonsmooth  2 (n = 1): ValueError: nonsmooth problem 2 needs n >= ")
+
+
 def test_what_only_the_library_copy_can_tell(tmp_path):
     # A status is evaluated by nothing else; the built library holds its own.
     data = changed(set_key("minimax", 9, "status", "certified"))
