@@ -165,11 +165,14 @@ def check_shape(data):
             need(is_whole(e["number"]) and 1 <= e["number"] <= 25, where,
                  f"number {e['number']!r} is not one of 1..25")
             where = f"{section} {e['number']}"
-            need(is_whole(e["n"]) and e["n"] >= 1, where, f"n {e['n']!r} is not a whole number >= 1")
-            need(is_number(e["best_value"]), where, f"best_value {e['best_value']!r} is not a number")
+            need(is_whole(e["n"]) and e["n"] >= 1, where,
+                 f"n {e['n']!r} is not a whole number >= 1")
+            need(is_number(e["best_value"]), where,
+                 f"best_value {e['best_value']!r} is not a number")
             numbers(e["best_point"], f"{where} best_point")
             need(isinstance(e["status"], str), where, "status is not a string")
-            need(section == "nonsmooth" or isinstance(e["form"], str), where, "form is not a string")
+            need(section == "nonsmooth" or isinstance(e["form"], str), where,
+                 "form is not a string")
             need(isinstance(e["evidence"], dict), where, "evidence is not an object")
             ray = e.get("ray")
             if ray is not None:

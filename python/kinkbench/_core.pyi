@@ -83,7 +83,8 @@ class MinimaxProblem:
         """The object itself: it is immutable."""
     def __deepcopy__(self, memo: dict) -> "MinimaxProblem":
         """The object itself: it is immutable."""
-    def __init__(self, number: int, n: Optional[int] = None, capacity: Optional[int] = None) -> None:
+    def __init__(self, number: int, n: Optional[int] = None,
+                 capacity: Optional[int] = None) -> None:
         """The same set-up as kinkbench.minimax(); what an unpickled object is made by."""
     def __reduce__(self) -> tuple[type, tuple[int, int, int]]:
         """(MinimaxProblem, (number, n, capacity)): it pickles as its set-up, and starts
