@@ -107,12 +107,24 @@ def test_a_process_pool_maps_over_problems():
         assert sum(counts.values()) > 0
 
 
-@pytest.mark.parametrize("call", [
-    lambda: kinkbench.nonsmooth(23, 1000).value(np.tile(kinkbench.nonsmooth(23, 1000).x0,
-                                                        (100, 1))),
-    lambda: kinkbench.minimax(25).objective(np.tile(kinkbench.minimax(25).x0, (150000, 1))),
+def long_batch(problem, method, cap):
+    """A call of problem.method on a batch of the start that takes about half a second
+    here, measured on a short one first; at most cap points."""
+    evaluate = getattr(problem, method)
+    short = np.tile(problem.x0, (10, 1))
+    began = time.perf_counter()
+    evaluate(short)
+    each = max((time.perf_counter() - began) / 10, 1e-9)
+    points = np.tile(problem.x0, (int(min(cap, max(10, 0.6 / each))), 1))
+    return lambda: evaluate(points)
+
+
+@pytest.mark.parametrize("problem, method, cap", [
+    (kinkbench.nonsmooth(23, 1000), "value", 5000),
+    (kinkbench.minimax(25), "objective", 500000),
 ], ids=["nonsmooth value", "minimax objective"])
-def test_a_batch_lets_other_threads_run(call):
+def test_a_batch_lets_other_threads_run(problem, method, cap):
+    call = long_batch(problem, method, cap)
     # Another thread notes the time every thousand rounds of a Python loop. With the GIL
     # held through the batch it could not run at all until the batch returned: its notes
     # would leave a gap as long as the call.
