@@ -56,6 +56,8 @@ TARGETS = [
     ("python/kinkbench/runlog.py", 4, ["tests/python/test_runlog.py"]),
     ("python/kinkbench/suite.py", 4, ["tests/python/test_suite.py"]),
     ("python/kinkbench/profiles.py", 4, ["tests/python/test_profiles.py"]),
+    ("python/kinkbench/logs.py", 4, ["tests/python/test_report_reading.py"]),
+    ("python/kinkbench/report.py", 2, ["tests/python/test_report.py"]),
     ("python/kinkbench/files.py", 2, ["tests/python/test_files.py"]),
 ]
 
