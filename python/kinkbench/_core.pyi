@@ -95,6 +95,16 @@ class MinimaxProblem:
         """Least-norm element of grad s + sum over groups of conv{active gradients}:
         "norm", "gap" (|z - z*|^2 <= gap), "converged", "iterations", "multipliers"
         (P,), "element" (n,), "active", "names". A batch gives arrays per point."""
+    def __copy__(self) -> "MinimaxProblem":
+        """The object itself: it is immutable."""
+    def __deepcopy__(self, memo: dict) -> "MinimaxProblem":
+        """The object itself: it is immutable."""
+    def __init__(self, number: int, n: Optional[int] = None,
+                 capacity: Optional[int] = None) -> None:
+        """The same set-up as kinkbench.minimax(); what an unpickled object is made by."""
+    def __reduce__(self) -> tuple[type, tuple[int, int, int]]:
+        """(MinimaxProblem, (number, n, capacity)): it pickles as its set-up, and starts
+        again with zero counts."""
 
 class NonsmoothProblem:
     """A nonsmooth problem: one objective f with kinks. Create with
@@ -166,6 +176,15 @@ class NonsmoothProblem:
         """Least-norm element of grad s + sum over groups of conv{active gradients}:
         "norm", "gap" (|z - z*|^2 <= gap), "converged", "iterations", "multipliers"
         (P,), "element" (n,), "active", "names". A batch gives arrays per point."""
+    def __copy__(self) -> "NonsmoothProblem":
+        """The object itself: it is immutable."""
+    def __deepcopy__(self, memo: dict) -> "NonsmoothProblem":
+        """The object itself: it is immutable."""
+    def __init__(self, number: int, n: Optional[int] = None) -> None:
+        """The same set-up as kinkbench.nonsmooth(); what an unpickled object is made by."""
+    def __reduce__(self) -> tuple[type, tuple[int, int]]:
+        """(NonsmoothProblem, (number, n)): it pickles as its set-up, and starts again
+        with zero counts."""
 
 def minimax(number: int, n: Optional[int] = None, capacity: Optional[int] = None) -> MinimaxProblem:
     """Set up minimax problem `number` (1..25); n defaults to its minimum, capacity to m.

@@ -325,9 +325,10 @@ Array hessians(const Points& points, int n, bool packed, const py::handle& out_o
 
 class Minimax {
  public:
-  explicit Minimax(MinimaxProblem problem) : p_(std::move(problem)) {}
+  Minimax(MinimaxProblem problem, int capacity) : p_(std::move(problem)), capacity_(capacity) {}
 
   const MinimaxProblem& problem() const { return p_; }
+  int capacity() const { return capacity_; }  // as asked for: the set-up keeps only m
   int n() const { return p_.n(); }
   int m() const { return p_.m(); }
 
@@ -430,6 +431,7 @@ class Minimax {
 
  private:
   MinimaxProblem p_;
+  int capacity_;
 };
 
 py::object make_minimax(const py::handle& number_object, const py::handle& n_object,
@@ -440,7 +442,7 @@ py::object make_minimax(const py::handle& number_object, const py::handle& n_obj
   const int capacity = size_argument(capacity_object, "capacity", info.m);
   auto created = MinimaxProblem::create(number, n, capacity);
   if (!created) throw py::value_error(created.error().message);
-  return py::cast(Minimax(std::move(created).value()));
+  return py::cast(Minimax(std::move(created).value(), capacity));
 }
 
 // --------------------------------------------------------------------------- nonsmooth
@@ -581,6 +583,52 @@ void name_handle_arguments(const py::object& cls) {
     std::free(const_cast<char*>(function->m_ml->ml_doc));
     function->m_ml->ml_doc = strdup(doc.c_str());
   }
+}
+
+// A problem is immutable and set up from (number, n[, capacity]) alone, so a copy is the
+// object itself and a pickle is its set-up: the class called with it, as
+// kinkbench.minimax() would be. Unpickled, it starts with zero counts.
+template <class Problem, class SetUp, class... Arguments>
+void copy_and_pickle(const py::module_& module, const char* name, SetUp set_up,
+                     py::tuple (*state)(const Problem&), const Arguments&... arguments) {
+  auto cls = py::reinterpret_borrow<py::class_<Problem>>(module.attr(name));
+  cls.def(py::init(set_up), arguments...,
+          "The same set-up as kinkbench.minimax() or kinkbench.nonsmooth(); what a pickle "
+          "calls.")
+      .def("__copy__", [](const py::object& self) { return self; })
+      .def(
+          "__deepcopy__", [](const py::object& self, const py::handle&) { return self; },
+          py::arg("memo"))
+      .def("__reduce__", [state](const py::object& self) {
+        return py::make_tuple(py::type::of(self), state(self.cast<const Problem&>()));
+      });
+}
+
+Minimax minimax_set_up(const py::handle& number_object, const py::handle& n_object,
+                       const py::handle& capacity_object) {
+  const int number = problem_number(number_object, "minimax");
+  const kinkbench::MinimaxInfo& info = minimax_info(number);
+  const int n = size_argument(n_object, "n", info.min_n);
+  const int capacity = size_argument(capacity_object, "capacity", info.m);
+  auto created = MinimaxProblem::create(number, n, capacity);
+  if (!created) throw py::value_error(created.error().message);
+  return Minimax(std::move(created).value(), capacity);
+}
+
+py::tuple minimax_state(const Minimax& s) {
+  return py::make_tuple(s.problem().number(), s.n(), s.capacity());
+}
+
+Nonsmooth nonsmooth_set_up(const py::handle& number_object, const py::handle& n_object) {
+  const int number = problem_number(number_object, "nonsmooth");
+  auto created =
+      NonsmoothProblem::create(number, size_argument(n_object, "n", nonsmooth_info(number).min_n));
+  if (!created) throw py::value_error(created.error().message);
+  return Nonsmooth(std::move(created).value());
+}
+
+py::tuple nonsmooth_state(const Nonsmooth& s) {
+  return py::make_tuple(s.problem().number(), s.n());
 }
 
 }  // namespace
@@ -744,6 +792,12 @@ PYBIND11_MODULE(_core, module) {
   // is written out, since pybind11 would name them "handle".
   py::options signatures;
   signatures.disable_function_signatures();
+  copy_and_pickle<Minimax>(module, "MinimaxProblem", &minimax_set_up, &minimax_state,
+                           py::arg("number"), py::arg("n") = py::none(),
+                           py::arg("capacity") = py::none());
+  copy_and_pickle<Nonsmooth>(module, "NonsmoothProblem", &nonsmooth_set_up, &nonsmooth_state,
+                             py::arg("number"), py::arg("n") = py::none());
+
   module.def("minimax", &make_minimax, py::arg("number"), py::arg("n") = py::none(),
              py::arg("capacity") = py::none(),
              "minimax(number: int, n: int | None = None, capacity: int | None = None) "

@@ -42,9 +42,20 @@ std::vector<std::vector<double>> check_points(std::span<const double> start, con
   return points;
 }
 
-CheckOutcome check_minimax(const MinimaxProblem& problem, const Where& at) {
+// Adds the perturbation, if it is for this derivative, to its first entry.
+void perturb(const Perturbation& wrong, bool minimax, int number, int k, bool hessian,
+             double* out) {
+  if (wrong.problem == number && wrong.minimax == minimax && wrong.hessian == hessian &&
+      (!minimax || wrong.k == k)) {
+    out[0] += wrong.by;
+  }
+}
+
+CheckOutcome check_minimax(const MinimaxProblem& problem, const Where& at,
+                           const Perturbation& wrong) {
   const MinimaxProblem* p = &problem;
-  const Tolerance tol = tolerance(true, p->number());
+  const int number = p->number();
+  const Tolerance tol = tolerance(true, number);
   CheckOutcome outcome;
   const int n = p->n();
   for (const auto& x : check_points(p->start(), at)) {
@@ -57,10 +68,12 @@ CheckOutcome check_minimax(const MinimaxProblem& problem, const Where& at) {
       const check::Vector g = [&](const double* q, double* out) {
         p->gradient(k, std::span<const double>(q, static_cast<size_t>(n)),
                     std::span<double>(out, static_cast<size_t>(n)));
+        perturb(wrong, true, number, k, false, out);
       };
       const check::Vector h = [&](const double* q, double* out) {
         p->hessian(k, std::span<const double>(q, static_cast<size_t>(n)),
                    std::span<double>(out, static_cast<size_t>(n * (n + 1) / 2)));
+        perturb(wrong, true, number, k, true, out);
       };
       keep_worst(outcome.gradient_error,
                  check::gradient_error(n, f, g, x.data(), tol.gradient_step).error);
@@ -71,8 +84,10 @@ CheckOutcome check_minimax(const MinimaxProblem& problem, const Where& at) {
   return outcome;
 }
 
-CheckOutcome check_nonsmooth(const NonsmoothProblem& problem, const Where& at) {
+CheckOutcome check_nonsmooth(const NonsmoothProblem& problem, const Where& at,
+                             const Perturbation& wrong) {
   const NonsmoothProblem* p = &problem;
+  const int number = p->number();
   CheckOutcome outcome;
   const int n = p->n();
   const check::Scalar f = [&](const double* q) {
@@ -83,10 +98,12 @@ CheckOutcome check_nonsmooth(const NonsmoothProblem& problem, const Where& at) {
   const check::Vector g = [&](const double* q, double* out) {
     p->gradient(std::span<const double>(q, static_cast<size_t>(n)),
                 std::span<double>(out, static_cast<size_t>(n)));
+    perturb(wrong, false, number, 0, false, out);
   };
   const check::Vector h = [&](const double* q, double* out) {
     p->hessian(std::span<const double>(q, static_cast<size_t>(n)),
                std::span<double>(out, static_cast<size_t>(n * (n + 1) / 2)));
+    perturb(wrong, false, number, 0, true, out);
   };
   for (const auto& x : check_points(p->start(), at)) {
     keep_worst(outcome.gradient_error, check::gradient_error(n, f, g, x.data()).error);
@@ -181,7 +198,8 @@ int run_check(const Console& io, const CheckArgs& args) {
     for (int number = 1; number <= 25; ++number) {
       if (only != 0 && number != only) continue;
       const Checked c = set_up(collection, number, at, static_cast<int>(at.x.size()));
-      const CheckOutcome o = mm ? check_minimax(*c.minimax, at) : check_nonsmooth(*c.nonsmooth, at);
+      const CheckOutcome o = mm ? check_minimax(*c.minimax, at, args.perturb)
+                                : check_nonsmooth(*c.nonsmooth, at, args.perturb);
       const Tolerance tol = tolerance(mm, number);
       const bool ok =
           within(o.gradient_error, tol.gradient) && within(o.hessian_error, tol.hessian);

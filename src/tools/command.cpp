@@ -2,7 +2,9 @@
 // every refusal, CLI11's own included, becomes one line.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -266,27 +268,49 @@ int print_exit(const Command& c, const CLI::Error& e, std::FILE* out) {
   return status;
 }
 
-}  // namespace
-
-int run_command(const std::vector<std::string>& args, std::FILE* in, std::FILE* out,
-                std::FILE* err) {
-  const Console io{in, out, err};
-  Command c;
-  build(c);
+int parse_and_run(Command& c, const std::vector<std::string>& args, const Console& io) {
   auto words = words_of(args);
-  if (names_no_command(c, words)) return usage_error(err, "", unknown_command(words.front()));
+  if (names_no_command(c, words)) return usage_error(io.err, "", unknown_command(words.front()));
   std::reverse(words.begin(), words.end());  // CLI11 takes them from the back
   try {
     c.app.parse(words);
   } catch (const CLI::CallForHelp& e) {
-    return print_exit(c, e, out);
+    return print_exit(c, e, io.out);
   } catch (const CLI::CallForVersion& e) {
-    return print_exit(c, e, out);
+    return print_exit(c, e, io.out);
   } catch (const CLI::ParseError& e) {
     const auto chosen = c.app.get_subcommands();
-    return usage_error(err, chosen.empty() ? "" : chosen.front()->get_name(), parse_failure(e));
+    return usage_error(io.err, chosen.empty() ? "" : chosen.front()->get_name(), parse_failure(e));
   }
   return dispatch(c, io);
+}
+
+// Output held in the buffer is only written by the flush, and a full disk or /dev/full
+// refuses it there: success is only known after it. A write refused earlier leaves the
+// error flag and, most likely, its errno.
+std::string output_failure(std::FILE* out) {
+  const bool flushed = std::fflush(out) == 0;
+  const int code = errno;
+  if (flushed && !std::ferror(out)) return {};
+  return std::string("writing the output failed") +
+         (code != 0 ? std::string(": ") + std::strerror(code) : std::string());
+}
+
+}  // namespace
+
+int run_command(const std::vector<std::string>& args, std::FILE* in, std::FILE* out,
+                std::FILE* err) {
+  Command c;
+  build(c);
+  errno = 0;
+  const int status = parse_and_run(c, args, {in, out, err});
+  // The stream checks every answer as it goes and has said so already.
+  if (c.eval.stream && status != kUsageError) return status;
+  if (const auto failure = output_failure(out); !failure.empty()) {
+    std::fprintf(err, "kinkbench: %s\n", failure.c_str());
+    return kOutputFailed;
+  }
+  return status;
 }
 
 }  // namespace kinkbench::tools

@@ -10,10 +10,12 @@
 namespace kinkbench::tools {
 
 constexpr int kUsageError = 2;
+// The output could not be written, and with it the result is lost (one line on err).
+constexpr int kOutputFailed = 1;
 
 // The whole command on the words after the program's name: reads points from `in` (eval
 // --stream only), writes results and help to `out` and refusals to `err`, and returns the
-// exit status.
+// exit status. `out` is flushed before it returns: output it cannot write is a failure.
 int run_command(const std::vector<std::string>& args, std::FILE* in, std::FILE* out,
                 std::FILE* err);
 
@@ -52,11 +54,23 @@ struct EvalArgs {
 };
 int run_eval(const Console& io, const EvalArgs& args);
 
+// A wrong derivative for the check to find: `by` is added to the first entry of one
+// problem's gradient or packed Hessian (minimax: of f_k alone). Only a caller of
+// run_check() sets it; no word of the command does.
+struct Perturbation {
+  bool minimax = true;
+  int problem = 0;  // 0: none
+  int k = 1;
+  bool hessian = false;
+  double by = 0;
+};
+
 struct CheckArgs {
   std::vector<std::string> positional;
   std::optional<std::string> n;  // with x: one problem, at this n and this point
   std::optional<std::string> x;
   bool json = false;
+  Perturbation perturb;
 };
 int run_check(const Console& io, const CheckArgs& args);
 

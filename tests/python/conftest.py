@@ -1,11 +1,47 @@
-"""Shared pieces of the Python tests: the C++ reference driver and a tally of how many
-numbers were compared bit for bit."""
+"""Shared pieces of the Python tests: the paths they need, the C++ reference driver and a
+tally of how many numbers were compared bit for bit.
+
+ctest sets the paths. Run by hand from the source tree, as
+
+    PYTHONPATH=build/default/python /usr/bin/python3 -m pytest tests/python
+
+they default to the build tree the kinkbench module comes from; a path that is missing
+stops the run with a line naming it, so that no test is skipped for want of it."""
 
 import os
 import subprocess
+from pathlib import Path
 
 import numpy as np
 import pytest
+
+SOURCE = Path(__file__).resolve().parents[2]
+
+
+def build_paths(build):
+    """Where a build tree keeps what the tests run, by the variable naming each."""
+    return {
+        "KINKBENCH_REFERENCE_DRIVER": build / "python" / "tests" / "kinkbench_python_reference",
+        "KINKBENCH_NSEVAL": build / "nseval",
+        "KINKBENCH_SOURCE_DIR": SOURCE,
+    }
+
+
+def pytest_configure(config):
+    try:
+        import kinkbench
+    except ImportError as err:
+        raise pytest.UsageError(
+            f"cannot import kinkbench ({err}): put the build's python directory on "
+            "PYTHONPATH, e.g. PYTHONPATH=build/default/python") from None
+    # build/default/python/kinkbench/__init__.py: the build tree is three levels up
+    build = Path(kinkbench.__file__).resolve().parents[2]
+    for name, default in build_paths(build).items():
+        path = os.environ.setdefault(name, str(default))
+        if not os.path.exists(path):
+            raise pytest.UsageError(
+                f"{name} is {path}, which does not exist: build the tree kinkbench was "
+                f"imported from ({build}) or set {name}")
 
 COMPARED = {"numbers": 0, "problems": set()}
 
@@ -44,10 +80,7 @@ class Reference:
 
 @pytest.fixture(scope="session")
 def reference():
-    path = os.environ.get("KINKBENCH_REFERENCE_DRIVER")
-    if not path:
-        pytest.skip("KINKBENCH_REFERENCE_DRIVER is not set (ctest sets it)")
-    driver = Reference(path)
+    driver = Reference(os.environ["KINKBENCH_REFERENCE_DRIVER"])  # see pytest_configure
     yield driver
     driver.close()
 

@@ -52,6 +52,11 @@ def test_unwritable_points_are_refused(tmp_path, point, error):
         ("            NaN", math.nan),
         ("       Infinity", math.inf),
         ("      -Infinity", -math.inf),
+        # the other spellings of the non-finite values, each with its own sign
+        ("            inf", math.inf),
+        ("           -inf", -math.inf),
+        ("           +INF", math.inf),
+        ("      +Infinity", math.inf),
     ],
 )
 def test_result_lines_parse_to_their_value(line, value):

@@ -1,0 +1,304 @@
+#!/usr/bin/python3
+"""Mutation run over the command, data/check.py and the benchmarking modules, each file
+against its own tests.
+
+tools/mutate.py plants faults in the library and runs the whole suite; this one covers
+the parts around it, C++ and Python, and runs only the tests that exercise the mutated
+file, so that a run fits in about twenty minutes:
+
+    /usr/bin/python3 tools/mutate_selected.py --build build/default --seed 27
+
+A C++ mutant is one change of mutate.py's kinds (comparison, arithmetic and logical
+operators, integer constants, indices, two call arguments swapped); the command and its
+tests are rebuilt incrementally. A Python mutant is one token: a comparison or arithmetic
+operator, and/or, True/False, a `not` dropped, `is` and `is not` exchanged, an integer
+constant plus one. Besides the seeded ones, every run plants FIXED: the faults an audit
+found the tests blind to. A mutant is killed when its tests fail or time out, stillborn
+when it does not build (not counted), and survives otherwise; a survivor judged
+equivalent (EQUIVALENT, with the reason) is listed but not counted against the score.
+
+Files are restored after every mutant, also on Ctrl-C, and the build is brought back at
+the end. Not part of CI: it rebuilds and reruns for each mutant.
+"""
+
+import argparse
+import io
+import json
+import os
+import py_compile
+import random
+import subprocess
+import sys
+import tempfile
+import time
+import tokenize
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import mutate  # noqa: E402  (the C++ mutation sites)
+
+ROOT = mutate.ROOT
+PYTHON = "/usr/bin/python3"
+
+CPP_TESTS = "KinkbenchCommand.*:KinkbenchFaults.*:PointStream.*"
+CHECK_TESTS = ["tests/python/test_check_file.py", "tests/python/test_optima_check.py"]
+
+# File, seeded mutants, and the tests of it (a gtest filter for C++, pytest files else).
+TARGETS = [
+    ("src/tools/command.cpp", 5, CPP_TESTS),
+    ("src/tools/eval.cpp", 5, CPP_TESTS),
+    ("src/tools/list.cpp", 3, CPP_TESTS),
+    ("src/tools/check.cpp", 3, CPP_TESTS),
+    ("src/tools/stream.cpp", 4, CPP_TESTS),
+    ("src/tools/arguments.cpp", 3, CPP_TESTS),
+    ("src/tools/format.cpp", 1, CPP_TESTS),
+    ("data/check.py", 8, CHECK_TESTS),
+    ("python/kinkbench/runlog.py", 4, ["tests/python/test_runlog.py"]),
+    ("python/kinkbench/suite.py", 4, ["tests/python/test_suite.py"]),
+    ("python/kinkbench/profiles.py", 4, ["tests/python/test_profiles.py"]),
+    ("python/kinkbench/logs.py", 4, ["tests/python/test_report_reading.py"]),
+    ("python/kinkbench/report.py", 2, ["tests/python/test_report.py"]),
+    ("python/kinkbench/files.py", 2, ["tests/python/test_files.py"]),
+]
+
+# (file, text, replacement): the faults the audit's tests did not see, in this tree's code.
+FIXED = [
+    ("src/tools/command.cpp", "if (flushed && !std::ferror(out)) return {};", "return {};"),
+    ("src/tools/command.cpp", "if (c.eval.stream && status != kUsageError) return status;",
+     "if (c.eval.stream || status != kUsageError) return status;"),
+    ("src/tools/eval.cpp", "minimax_problems()[static_cast<size_t>(r.problem - 1)].m",
+     "minimax_problems()[static_cast<size_t>(r.problem)].m"),
+    ("src/tools/eval.cpp", "if (r.hessian && r.n > kMaxHessianN) {",
+     "if (r.hessian && r.n >= kMaxHessianN) {"),
+    ("src/tools/stream.cpp", 'find_first_of(".en")', 'find_first_of(".n")'),
+    ("src/tools/stream.cpp", "std::fflush(out) != 0", "false"),
+    ("src/tools/stream.cpp", "if (failure.empty() && std::ferror(in)) {", "if (false) {"),
+    ("src/tools/check.cpp", "if (std::isnan(error) || error > worst) worst = error;",
+     "if (error > worst) worst = error;"),
+    ("src/tools/check.cpp", "for (int k = 1; k <= p->m(); ++k) {",
+     "for (int k = 1; k < p->m(); ++k) {"),
+    ("src/tools/tolerances.hpp", "return {1e-3, 3e-3, 1e-3, 3e-4};",
+     "return {1e-3, 3e-3, 1e-3, 1e-3};"),
+    ("data/check.py", "return float(a).hex() == float(b).hex()", "return float(a) == float(b)"),
+    ("data/check.py", "if any(b >= a for", "if any(b > a for"),
+    ("data/check.py", "if not abs(sol[name] - best) <= tol:", "if abs(sol[name] - best) > tol:"),
+    ("data/check.py", "if seen.count(number) > 1:", "if False:"),
+    ("data/check.py", "if missing:", "if False:"),
+    ("data/check.py", 'need(isinstance(data, dict), "", "not a JSON object")', "pass"),
+    ("data/check.py", "library = library_difference(problem, entry)", "library = None"),
+]
+
+# Survivors that no test can or should tell apart, keyed by (file, line, change).
+EQUIVALENT = {
+    ("src/tools/eval.cpp", "int k = 0;               // minimax: the partial function evaluated",
+     "'0' -> '1' (constant)"): "every path sets k before anything reads it",
+    ("python/kinkbench/files.py", "values = values.astype(np.float64, copy=False)",
+     "'False' -> 'True' (logic)"): "the array is only read: a copy of it gives the same file",
+    ("python/kinkbench/suite.py",
+     'self.bar = tqdm(total=total, unit="run", file=sys.stderr, dynamic_ncols=True)',
+     "'True' -> 'False' (logic)"): "only the bar's width after a terminal is resized changes",
+    ("src/tools/format.cpp",
+     "const std::string text = object.dump(-1, ' ', false, Json::error_handler_t::replace);",
+     "'1' -> '2' (constant)"): "any negative indent makes nlohmann's dump compact",
+}
+
+
+# ------------------------------------------------------------------ Python mutation sites
+
+SWAPS = {"<": "<=", "<=": "<", ">": ">=", ">=": ">", "==": "!=", "!=": "==", "+": "-",
+         "-": "+", "+=": "-=", "-=": "+=", "and": "or", "or": "and", "True": "False",
+         "False": "True"}
+
+
+def python_sites(path):
+    """(line index, column, old, new, kind) for every one-token change of a Python file."""
+    tokens = list(tokenize.generate_tokens(io.StringIO(path.read_text()).readline))
+    found = []
+    for i, tok in enumerate(tokens):
+        row, col = tok.start
+        before = tokens[i - 1].string if i > 0 else ""
+        after = tokens[i + 1].string if i + 1 < len(tokens) else ""
+        if tok.type == tokenize.OP and tok.string in SWAPS:
+            found.append((row - 1, col, tok.string, SWAPS[tok.string], "operator"))
+        elif tok.type == tokenize.NAME and tok.string in SWAPS:
+            found.append((row - 1, col, tok.string, SWAPS[tok.string], "logic"))
+        elif tok.type == tokenize.NAME and tok.string == "not" and before != "is":
+            if tok.line[col:col + 4] == "not ":
+                found.append((row - 1, col, "not ", "", "logic"))
+        elif tok.type == tokenize.NAME and tok.string == "is":
+            if after == "not":
+                found.append((row - 1, col, "is not", "is", "logic"))
+            elif tok.line[col:col + 3] == "is ":
+                found.append((row - 1, col, "is ", "is not ", "logic"))
+        elif tok.type == tokenize.NUMBER and tok.string.isdigit():
+            found.append((row - 1, col, tok.string, str(int(tok.string) + 1), "constant"))
+    return found
+
+
+def fixed_site(rel, old, new):
+    lines = (ROOT / rel).read_text().split("\n")
+    number = next(i for i, line in enumerate(lines) if old in line)
+    return (number, lines[number].index(old), old, new, "audit")
+
+
+def choose(rng, only):
+    chosen = []
+    for rel, count, tests in TARGETS:
+        if only and rel not in only:
+            continue
+        path = ROOT / rel
+        found = python_sites(path) if rel.endswith(".py") else mutate.sites(path)
+        found = sorted(set(found))
+        rng.shuffle(found)
+        chosen += [(rel, site, tests) for site in found[:count]]
+    for rel, old, new in FIXED:
+        if only and rel not in only:
+            continue
+        tests = next((t for r, _, t in TARGETS if r == rel), CPP_TESTS)
+        chosen.append((rel, fixed_site(rel, old, new), tests))
+    return chosen
+
+
+# ----------------------------------------------------------------------------- running
+
+def run(command, limit, env=None):
+    try:
+        done = subprocess.run(command, cwd=ROOT, capture_output=True, text=True, timeout=limit,
+                              env=env)
+        return done.returncode, done.stdout + done.stderr
+    except subprocess.TimeoutExpired:
+        return None, ""
+
+
+def first_failure(log, python):
+    marker = "FAILED " if python else "[  FAILED  ] "
+    for line in log.splitlines():
+        if line.startswith(marker):
+            return line[len(marker):].split(" ")[0]
+    return ""
+
+
+def try_mutant(rel, site, tests, args, env):
+    """'stillborn', 'killed' or 'survived', and the first failing test."""
+    python = rel.endswith(".py")
+    if python:
+        with tempfile.TemporaryDirectory() as scratch:
+            try:
+                py_compile.compile(str(ROOT / rel), cfile=os.path.join(scratch, "x.pyc"),
+                                   doraise=True)
+            except py_compile.PyCompileError:
+                return "stillborn", ""
+        command = [PYTHON, "-m", "pytest", "-x", "-q", "-p", "no:cacheprovider"] + tests
+    else:
+        build = ["cmake", "--build", args.build, "-j2", "--target", "kinkbench_cli",
+                 "kinkbench_tests"]
+        status, _ = run(build, args.time_limit, env)
+        if status != 0:
+            return "stillborn", ""
+        command = [str(Path(args.build) / "tests" / "kinkbench_tests"), "--gtest_filter=" + tests]
+    status, log = run(command, args.time_limit, env)
+    if status is None:
+        return "killed", "timeout"
+    return ("survived", "") if status == 0 else ("killed", first_failure(log, python))
+
+
+def table(results):
+    rows = []
+    for rel, _, _ in TARGETS:
+        mine = [r for r in results if r["file"] == rel]
+        if not mine:
+            continue
+        counted = [r for r in mine if r["outcome"] != "stillborn"]
+        equivalent = [r for r in counted if r["outcome"] == "survived" and r["equivalent"]]
+        killed = sum(r["outcome"] == "killed" for r in counted)
+        rows.append((rel, len(mine), len(mine) - len(counted), len(equivalent), killed,
+                     len(counted) - len(equivalent) - killed))
+    for rel in sorted({r["file"] for r in results} - {t[0] for t in TARGETS}):
+        mine = [r for r in results if r["file"] == rel]
+        counted = [r for r in mine if r["outcome"] != "stillborn"]
+        killed = sum(r["outcome"] == "killed" for r in counted)
+        rows.append((rel, len(mine), len(mine) - len(counted), 0, killed, len(counted) - killed))
+    return rows
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--build", default="build/default", help="configured build directory")
+    parser.add_argument("--seed", type=int, default=27)
+    parser.add_argument("--time-limit", type=int, default=240,
+                        help="seconds per build and per test run")
+    parser.add_argument("--only", action="append", help="only this file (repeatable)")
+    parser.add_argument("--at", action="append",
+                        help="only the chosen mutants at FILE:LINE (repeatable)")
+    parser.add_argument("--list", action="store_true", help="only print the chosen mutants")
+    parser.add_argument("--report", help="write the results as JSON here")
+    args = parser.parse_args()
+
+    env = dict(os.environ, CMAKE_C_COMPILER_LAUNCHER="ccache",
+               CMAKE_CXX_COMPILER_LAUNCHER="ccache", CCACHE_BASEDIR="/work",
+               PYTHONPATH=str((ROOT / args.build / "python").resolve()),
+               PYTHONDONTWRITEBYTECODE="1")
+    mutants = choose(random.Random(args.seed), args.only)
+    if args.at:
+        mutants = [m for m in mutants if f"{m[0]}:{m[1][0] + 1}" in args.at]
+    results = []
+    try:
+        for index, (rel, site, tests) in enumerate(mutants, 1):
+            path = ROOT / rel
+            where = f"{rel}:{site[0] + 1}"
+            change = f"{site[2]!r} -> {site[3]!r} ({site[4]})"
+            if args.list:
+                print(f"{index:3d} {where:34s} {change}")
+                continue
+            original = path.read_text()
+            started = time.monotonic()
+            mutant = mutate.apply(original, site)
+            # The package's modules run from their copies in the build tree.
+            copy = ROOT / args.build / rel if rel.startswith("python/kinkbench/") else None
+            copied = copy.read_text() if copy else None
+            path.write_text(mutant)
+            try:
+                if copy:
+                    copy.write_text(mutant)
+                outcome, killer = try_mutant(rel, site, tests, args, env)
+            finally:
+                path.write_text(original)
+                if copy:
+                    copy.write_text(copied)
+            line = original.split("\n")[site[0]].strip()
+            reason = EQUIVALENT.get((rel, line, change))
+            results.append({"file": rel, "where": where, "change": change, "line": line,
+                            "outcome": outcome, "killed_by": killer,
+                            "equivalent": reason if outcome == "survived" else None})
+            print(f"{index:3d} {outcome:9s} {where:34s} {change:40s} {killer} "
+                  f"[{time.monotonic() - started:.0f} s]", flush=True)
+    finally:
+        if not args.list and any(not r.endswith(".py") for r, _, _ in mutants):
+            run(["cmake", "--build", args.build, "-j2"], args.time_limit * 4, env)
+    if args.list:
+        return 0
+    print()
+    print(f"| {'file':30s} | mutants | stillborn | equivalent | killed | survived |")
+    print(f"|{'-' * 32}|---------|-----------|------------|--------|----------|")
+    totals = [0] * 5
+    for rel, *counts in table(results):
+        totals = [a + b for a, b in zip(totals, counts)]
+        print(f"| {rel:30s} | {counts[0]:7d} | {counts[1]:9d} | {counts[2]:10d} | "
+              f"{counts[3]:6d} | {counts[4]:8d} |")
+    print(f"| {'all':30s} | {totals[0]:7d} | {totals[1]:9d} | {totals[2]:10d} | "
+          f"{totals[3]:6d} | {totals[4]:8d} |")
+    scored = totals[3] + totals[4]
+    if scored:
+        print(f"score: {totals[3]} of {scored} non-equivalent mutants killed "
+              f"({100.0 * totals[3] / scored:.1f} %)")
+    for r in results:
+        if r["outcome"] == "survived":
+            note = f" (equivalent: {r['equivalent']})" if r["equivalent"] else ""
+            print(f"survivor: {r['where']} {r['change']}: {r['line']}{note}")
+    if args.report:
+        Path(args.report).write_text(json.dumps(results, indent=1) + "\n")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
