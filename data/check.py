@@ -20,6 +20,7 @@ import numpy as np
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import kinkbench  # noqa: E402
+import _claims  # noqa: E402
 import _nonsmooth_lp as lp  # noqa: E402
 
 LP_TOLERANCE = 1e-9  # relative to max(1, |f*|); HiGHS's own optimality tolerance is 1e-7
@@ -132,6 +133,19 @@ def main(argv):
                 extra += " (ray falls)" if entry.get("ray") else ""
                 extra += " (parabola falls)" if "unbounded_curve" in entry["evidence"] else ""
                 print(f"ok   {label}: f* = {entry['best_value']!r}{extra}")
+    # the claims beyond the values themselves (data/_claims.py), metadata.json beside the file
+    meta_path = os.path.join(os.path.dirname(os.path.abspath(path)), "metadata.json")
+    metadata = None
+    if os.path.exists(meta_path):
+        with open(meta_path, encoding="utf-8") as fh:
+            metadata = json.load(fh)
+    for label, failures, note in _claims.run(data, metadata):
+        if failures:
+            failed += 1
+            print(f"FAIL {label}: " + "; ".join(failures))
+        else:
+            passed += 1
+            print(f"ok   {label}" + (f": {note}" if note else ""))
     print(f"{passed} passed, {failed} failed")
     return 1 if failed else 0
 
