@@ -96,7 +96,8 @@ POLES = {
         13: "x3 t_k + x4 = 0 for some k; 0^(negative) cannot occur (t_k + 0.5 > 0)",
         14: "1 + v_k (x3 + v_k (x4 + v_k x5)) = 0 for some k",
         15: "1 + t_k (x4 + t_k x5) = 0 for some k",
-        18: "Q(x3, x4) = 0 or Q(x7, x8) = 0 at some t_k",
+        18: "none: where Q(x3, x4) or Q(x7, x8) is 0 at some t_k the library puts 1e-30 in "
+            "its place, so F is huge there but finite",
         22: "overflow of exp for S above about 709",
         23: "overflow of exp for (x_i - a)^2 above about 709",
         25: "overflow of exp where some x5..x8 is large and negative (NaN from inf - inf)",

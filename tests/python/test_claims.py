@@ -145,3 +145,21 @@ def test_false_claims_are_caught(files, damage):
     optima, meta = copy.deepcopy(files)
     section, number = damage(optima, meta)
     assert failures_of(optima, meta, section, number), damage.__name__
+
+
+def test_problems_and_the_command_read_the_same_facts(files):
+    import subprocess
+
+    import kinkbench
+
+    optima, meta = files
+    infos = {(p.collection, p.number): p for p in kinkbench.problems()}
+    for r in meta["problems"]:
+        p = infos[(r["collection"], r["number"])]
+        e = entry(optima, r["collection"], r["number"])
+        assert (p.best_value, p.best_status) == (e["best_value"], e["status"])
+        assert p.unbounded_below == r["unbounded_below"] and p.facts == r
+    command = os.environ["KINKBENCH_COMMAND"]  # ctest sets it (tests/python/CMakeLists.txt)
+    listed = json.loads(subprocess.run([command, "list", "--json"], capture_output=True,
+                                       text=True, check=True).stdout)
+    assert [row["facts"] for c in ("minimax", "nonsmooth") for row in listed[c]] == meta["problems"]
