@@ -68,16 +68,12 @@ def write_optima(path, entries):
 
 
 def test_stored_optimum_is_shown_and_a_one_ulp_change_is_reported(tmp_path):
-    # minimax 24 at x = 0: f_1 = 0 and f_k = -1 for k = 2..31, so max |f_k| = 1 is
-    # attained by all 30 negative ones.
     data = write_optima(tmp_path / "optima.json",
                         [("minimax", 24, np.zeros(20)), ("nonsmooth", 7, np.array([0.5, -0.25]))])
     _, issues = catalogue.generate(str(tmp_path), str(tmp_path / "optima.json"), pictures=False)
     assert issues == []
-    mm = read(tmp_path / "minimax.md")
-    expected = ", ".join(f"−{k}" for k in range(2, 32))
-    assert f"**Active at x\\*:** k = {expected} (the sign" in mm
-    assert "**f\\*:** 1 (best known" in mm
+    assert "**f\\*:** 1 (**best known**" in read(tmp_path / "minimax.md")
+    # without data/metadata.json beside the file the page falls back to the entry's own list
     assert "**Active at x\\*:** piece 2" in read(tmp_path / "nonsmooth.md")
 
     entry = data["nonsmooth"][0]
@@ -85,6 +81,38 @@ def test_stored_optimum_is_shown_and_a_one_ulp_change_is_reported(tmp_path):
     (tmp_path / "optima.json").write_text(json.dumps(data))
     _, issues = catalogue.generate(str(tmp_path), str(tmp_path / "optima.json"), pictures=False)
     assert len(issues) == 1 and issues[0].startswith("nonsmooth 7:")
+
+
+def test_active_pieces_are_named_with_a_tolerance_relative_to_f_star():
+    sys.path.insert(0, os.path.join(ROOT, "data"))
+    import metadata
+
+    # minimax 24 at x = 0: f_1 = 0 and f_k = -1 for k = 2..31, so max |f_k| = 1 is
+    # attained by the 30 negative ones, named by sign
+    p = kinkbench.minimax(24)
+    groups, _ = metadata.minimax_active(p, np.zeros(20), 1.0)
+    assert groups[0]["active"] == [f"-f{k}" for k in range(2, 32)]
+    # a tiny f*: pieces 1e-12 apart are not all active (an absolute 1e-6 made them so)
+    groups, tol = metadata.minimax_active(p, np.array(p.best_point), p.best_value)
+    assert tol < 1e-12 and 17 <= len(groups[0]["active"]) <= 18
+
+
+def test_pages_show_the_facts_and_the_status_words(tmp_path):
+    _, issues = catalogue.generate(str(tmp_path), os.path.join(ROOT, "data", "optima.json"),
+                                   pictures=False)
+    assert issues == []
+    ns = read(tmp_path / "nonsmooth.md")
+    section25 = ns[ns.index('<a id="nonsmooth-problem-25">'):]
+    assert "**fmin** = 0, **stepmax** = 1000 — **unbounded below**" in section25
+    assert "along no ray but along the parabola" in section25
+    for word in catalogue.STATUS_WORDS:
+        assert f"**{word}**: " in ns and f"**{word}**: " in read(tmp_path / "problems.md")
+    overview = read(tmp_path / "problems.md")
+    unbounded = [line.split("|")[2] for line in overview.splitlines()
+                 if line.startswith("| ") and "**unbounded**" in line]
+    assert [u.strip().split("]")[0][1:] for u in unbounded] == ["13", "14", "25"]
+    assert "**Active at x\\*:** 0, r3, r5, r6, r9" in ns
+    assert "not recorded" not in ns
 
 
 @pytest.mark.parametrize(
