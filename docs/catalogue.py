@@ -813,8 +813,11 @@ def optimum_lines(f):
             out.append(f"- **Multipliers:** {lam}")
         out.append(f"- **‖x⁰ − x\\*‖** = {num(m['x0_distance'], 6)}")
         if m.get("local_minima"):
-            seen = ", ".join(f"{num(v['value'], 6)} ({v['count']}×)" for v in m["local_minima"])
-            out.append(f"- **Local minima met:** {seen}")
+            seen = ", ".join(f"{num(v['value'], 6)} ({v['count']}×)" for v in m["local_minima"][:10])
+            if len(m["local_minima"]) > 10:
+                seen += f", and {len(m['local_minima']) - 10} more values"
+            out.append(f"- **Where the multistart runs ended** (within 1e-6 relative, how many "
+                       f"runs; local minima or stalls): {seen}")
     else:
         out.append(f"- **Active at x\\*:** {f.active if f.active else 'not recorded'}")
     name = "F" if f.collection == "minimax" else "f"
