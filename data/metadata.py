@@ -124,7 +124,7 @@ UNIQUE = {
         22: "not unique: zero on the line x = s (1, ..., 1)", 23: "unique", 24: "unique",
     },
 }
-UNKNOWN = "not known (nonconvex; the searches found one point)"
+UNKNOWN = "of unknown uniqueness (nonconvex; the searches found one point)"
 
 # --- scaling warnings ---------------------------------------------------------------------
 
