@@ -142,3 +142,44 @@ def test_kinks_are_found_where_the_gradient_jumps_and_only_there():
         else:
             assert np.all(np.abs(gy[marked]) <= step) and np.all(gx[marked] <= step)
             assert marked.sum() >= np.sum(xs <= 0)  # the whole half-line is found
+
+
+def test_colour_scale_starts_at_f_star_and_resolves_its_neighbourhood():
+    # f* = -8 at the centre of a steep bowl: the lowest level is f* itself (not f* plus a
+    # percentile of the gaps), and log spacing resolves the bottom of the bowl
+    g = np.linspace(-1, 1, 101)
+    r2 = g[None, :] ** 2 + g[:, None] ** 2
+    levels, _, logscale = catalogue.colour_levels(-8.0 + 78.0 * r2 ** 4, -8.0)
+    assert levels[0] == -8.0 and np.all(np.diff(levels) > 0)
+    assert logscale and levels[1] - levels[0] <= 1e-3 * (levels[-1] - levels[0])
+    # a grid that dips below f* (an unbounded problem) starts at its own lowest value
+    levels, _, _ = catalogue.colour_levels(np.array([[-20.0, 5.0], [1.0, 3.0]]), -8.0)
+    assert levels[0] == -20.0
+
+
+def test_section_plane_is_orthonormal_through_x_star_and_holds_the_start():
+    optima = catalogue.load_optima(os.path.join(ROOT, "data", "optima.json"))
+    for collection, number in (("minimax", 13), ("nonsmooth", 25), ("nonsmooth", 21)):
+        f = catalogue.collect(collection, number, optima)
+        origin, u, v, box = catalogue.plane_of(f)
+        assert np.allclose(origin, f.entry["best_point"])
+        assert abs(u @ u - 1) < 1e-12 and abs(v @ v - 1) < 1e-12 and abs(u @ v) < 1e-12
+        length = float(np.linalg.norm(f.start - origin))
+        assert np.allclose(origin + length * u, f.start)  # x0 lies on the a axis at a = length
+        assert box[0] < 0 < length < box[1] and box[2] < 0 < box[3]
+
+
+def test_site_sources_have_one_page_per_problem_with_its_pictures(tmp_path):
+    facts, issues = catalogue.generate(str(tmp_path / "pages"), os.path.join(ROOT, "data", "optima.json"),
+                                       pictures=False)
+    assert issues == []
+    catalogue.write_site_sources(str(tmp_path / "site"), facts)
+    pages = sorted(p.name for p in (tmp_path / "site" / "problems").iterdir())
+    assert pages == sorted(f"{c}-{k:02d}.md" for c in COLLECTIONS for k in range(1, 26))
+    for page in pages:
+        text = read(tmp_path / "site" / "problems" / page)
+        pictures = re.findall(r"!\[[^]]*\]\(\.\./(img/[^)]+)\)", text)
+        assert pictures and all((tmp_path / "site" / p).exists() for p in pictures), page
+        assert "\\[" in text  # a formula for KaTeX
+    index = read(tmp_path / "site" / "index.md")
+    assert len(re.findall(r"\]\(problems/(minimax|nonsmooth)-\d\d\.md\)", index)) == 50
