@@ -163,3 +163,40 @@ def test_problems_and_the_command_read_the_same_facts(files):
     listed = json.loads(subprocess.run([command, "list", "--json"], capture_output=True,
                                        text=True, check=True).stdout)
     assert [row["facts"] for c in ("minimax", "nonsmooth") for row in listed[c]] == meta["problems"]
+
+
+def test_dimension_rule_is_what_the_library_does():
+    import numpy as np
+
+    import kinkbench
+
+    assert metadata.dimension("nonsmooth", 16) == {"min_n": 10, "max_n": 10, "fixed_n": True,
+                                                  "uses_all_n": None}
+    # nonsmooth 19 reads x1..x20 only, nonsmooth 23 every variable
+    assert metadata.dimension("nonsmooth", 19)["uses_all_n"] is False
+    assert metadata.dimension("nonsmooth", 23)["uses_all_n"] is True
+    x = np.zeros(22)
+    x[21] = 50.0
+    assert kinkbench.nonsmooth(19, 22).value(x) == 0.0
+    assert kinkbench.nonsmooth(23, 32).value(np.r_[np.zeros(31), 1.0]) > 0
+
+
+def test_closed_forms_and_gaps_are_held_to_their_numbers(files):
+    optima, _ = files
+    e = copy.deepcopy(entry(optima, "minimax", 22))
+    assert _claims.closed_form_failures("minimax", e) == []
+    e["best_value"] *= 1 + 1e-12  # e^4 to 12 digits is not e^4
+    assert _claims.closed_form_failures("minimax", e)
+    e = copy.deepcopy(entry(optima, "nonsmooth", 16))
+    assert _claims.certificate_failures(e) == []
+    e["evidence"]["gap"] *= 2
+    assert _claims.certificate_failures(e)
+
+
+def test_run_ends_are_grouped_within_a_relative_tolerance():
+    import local_minima
+
+    got = local_minima.groups([0.158336, 0.1583360001, float("nan"), 0.163122, 0.197291,
+                               0.1972910000001])
+    assert [(round(g["value"], 6), g["count"]) for g in got] == [(0.158336, 2), (0.163122, 1),
+                                                                 (0.197291, 2)]
