@@ -958,6 +958,8 @@ def overview(all_facts, have_optima, link=page_link):
             fstar = num(f.entry["best_value"], 10) if f.entry else NOT_YET
             status = f.entry.get("status", "?") if f.entry else "—"
             m = f.meta or {}
+            if f.entry and m:  # no more digits than f* is good for
+                fstar = num(f.entry["best_value"], max(2, min(10, m["digits"])))
             convex = "—" if not m else ("yes" if m["convex"] else "no")
             kind = m.get("nonsmoothness", "—")
             if collection == "minimax":
