@@ -81,7 +81,7 @@ setup(
     ext_modules=[
         Pybind11Extension(
             "kinkbench._core",
-            ["python/src/core.cpp"] + core_sources(),
+            ["python/src/core.cpp", "python/src/pieces.cpp"] + core_sources(),
             include_dirs=["include", "src"],
             cxx_std=20,
             # Values follow the written order of operations, as in the CMake build.

@@ -4,11 +4,14 @@ on the 25 nonsmooth problems, and SLSQP on the epigraph of the 25 minimax proble
 the library's Jacobian), each at the problem's minimum n, under one evaluation budget;
 then the profiles.
 
-usage: reference_run.py [--logdir out/reference-run] [--budget 2000] [--pictures docs/img/profiles]
+usage: reference_run.py [--logdir out/reference-run] [--budget 2000] [--pictures out/reference-run-profiles]
 
 Logs go to LOGDIR/<solver>/<collection>-NN-nN.jsonl; the pictures to PICTURES-data.png,
-PICTURES-performance.png and their .svg. Add a solver of your own to the same LOGDIR with
-kinkbench.run_suite and draw again with `python3 -m kinkbench.profiles LOGDIR -o OUT`.
+PICTURES-performance.png and their .svg, by default beside the logs in the current
+folder's out/, never over the repository's own files (the pictures in docs/img are
+redrawn only when asked: --pictures docs/img/profiles). Add a solver of your own to the same LOGDIR
+with kinkbench.run_suite and draw again with `python3 -m kinkbench.profiles LOGDIR -o OUT`,
+or write the whole report with `python3 -m kinkbench.report LOGDIR -o OUT`.
 """
 
 import argparse
@@ -67,8 +70,9 @@ def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--logdir", default="out/reference-run")
     parser.add_argument("--budget", type=int, default=2000)
-    parser.add_argument("--pictures", default="docs/img/profiles")
+    parser.add_argument("--pictures", default="out/reference-run-profiles")
     args = parser.parse_args(argv[1:])
+
     began = time.perf_counter()
     with warnings.catch_warnings():
         # Kinks make SciPy warn about line searches and round-off; the logs say how each

@@ -10,7 +10,9 @@ points of shape (N, n) and return stacked results.
 
 To benchmark a solver: kinkbench.RunLog records one run's evaluations under a budget,
 kinkbench.run_suite runs solvers over a selection of problems, and
-`python3 -m kinkbench.profiles LOGDIR -o OUT` draws data and performance profiles.
+`python3 -m kinkbench.profiles LOGDIR -o OUT` draws data and performance profiles;
+`python3 -m kinkbench.report LOGDIR -o OUT` writes a campaign's whole report as one HTML
+page (kinkbench.logs reads the logs strictly).
 """
 
 from ._core import MinimaxProblem, NonsmoothProblem, minimax, nonsmooth

@@ -1,7 +1,7 @@
 """Types of the compiled core. Points are 1-D arrays of length n, or batches (N, n);
 any real-valued array-like is accepted and converted to float64 once."""
 
-from typing import Optional, Union
+from typing import Any, Optional, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -79,6 +79,18 @@ class MinimaxProblem:
         of N points counts N; a call that raises counts nothing."""
     def reset_counts(self) -> dict[str, int]:
         """Zero the counts and return them as they were; none is lost to another thread."""
+    def pieces(self, x: _Point) -> dict[str, Any]:
+        """The decomposition s(x) + sum over groups of max of pieces (docs/kinks.md):
+        "names", "groups" (each piece's group, 1..G), "s", "ds" (n,), "values" (P,),
+        "gradients" (P, n); a batch (N, n) stacks s, ds, values and gradients."""
+    def active(self, x: _Point, eps: float = 0.0) -> Union[dict[str, Any], list[dict[str, Any]]]:
+        """Pieces with value >= their group's maximum - eps: "names", "indices",
+        "groups", "values", "gradients" (k, n), "group_max" (G,), "s", "ds". A batch
+        gives a list of such dicts."""
+    def stationarity(self, x: _Point, eps: float = 0.0) -> dict[str, Any]:
+        """Least-norm element of grad s + sum over groups of conv{active gradients}:
+        "norm", "gap" (|z - z*|^2 <= gap), "converged", "iterations", "multipliers"
+        (P,), "element" (n,), "active", "names". A batch gives arrays per point."""
 
 class NonsmoothProblem:
     """A nonsmooth problem: one objective f with kinks. Create with
@@ -136,6 +148,18 @@ class NonsmoothProblem:
         nothing."""
     def reset_counts(self) -> dict[str, int]:
         """Zero the counts and return them as they were; none is lost to another thread."""
+    def pieces(self, x: _Point) -> dict[str, Any]:
+        """The decomposition s(x) + sum over groups of max of pieces (docs/kinks.md):
+        "names", "groups" (each piece's group, 1..G), "s", "ds" (n,), "values" (P,),
+        "gradients" (P, n); a batch (N, n) stacks s, ds, values and gradients."""
+    def active(self, x: _Point, eps: float = 0.0) -> Union[dict[str, Any], list[dict[str, Any]]]:
+        """Pieces with value >= their group's maximum - eps: "names", "indices",
+        "groups", "values", "gradients" (k, n), "group_max" (G,), "s", "ds". A batch
+        gives a list of such dicts."""
+    def stationarity(self, x: _Point, eps: float = 0.0) -> dict[str, Any]:
+        """Least-norm element of grad s + sum over groups of conv{active gradients}:
+        "norm", "gap" (|z - z*|^2 <= gap), "converged", "iterations", "multipliers"
+        (P,), "element" (n,), "active", "names". A batch gives arrays per point."""
 
 def minimax(number: int, n: Optional[int] = None, capacity: Optional[int] = None) -> MinimaxProblem:
     """Set up minimax problem `number` (1..25); n defaults to its minimum, capacity to m.

@@ -1,152 +1,152 @@
-"""Data and performance profiles from a folder of run logs (see kinkbench.runlog).
+"""Data and performance profiles from folders of run logs (see docs/log-format.md).
 
-    python3 -m kinkbench.profiles LOGDIR -o OUT [--tau 1e-1 1e-3 1e-5] [--format png svg]
+    python3 -m kinkbench.profiles LOGDIR... -o OUT [--tau 1e-1 1e-3 1e-5] [--format png svg]
 
-writes OUT-data.png and OUT-performance.png (and .svg), one panel per tau, and prints how
-many problems each solver solved.
+writes OUT-data.png and OUT-performance.png (and .svg): one row of panels per collection,
+one panel per tau; and prints how many runs each solver solved.
 
 A run solves its problem at tolerance tau at the first evaluation where
-f(x) <= f* + tau (f(x0) - f*). f* is the problem's stored best-known value; for a problem
-unbounded below it is the local minimum the start leads to, and a run that goes lower
-counts as solved. Where no value is stored (a problem set up above its minimum n), f* is
-the lowest value any run in the folder reached.
+f(x) <= f* + tau (f(x0) - f*), x0 the run's start. f* is the problem's stored best-known
+value; for a problem unbounded below it is the local minimum the start leads to, and a
+run that goes lower counts as solved. Where no value is stored (a problem set up above
+its minimum n), f* is the lowest value any run in the folders reached on it.
 
-Data profile: the fraction of its problems a solver has solved after a given number of
-evaluations. Performance profile: for each problem, the evaluations a solver needed
-divided by the fewest any solver (among those that ran the problem) needed; the fraction
-of problems solved within a given ratio. Each solver counts over the problems it ran.
+What is compared: the runs of one collection (minimax, nonsmooth) share a row, and only
+on the (problem, n, start) cases every solver of that row finished, so that no solver is
+counted over problems the others never saw. own_sets=True counts each solver over its own
+runs instead, and the legend marks a solver no other ran beside as "alone".
+
+Data profile: the fraction of its runs a solver has solved within a given number of
+evaluations (or of evaluations in units of n + 1). Performance profile: on each case, the
+evaluations a run needed divided by the fewest any run on that case needed; the fraction
+of runs solved within a given ratio.
+
+The reading is strict (kinkbench.logs): duplicate runs and conflicting f*, f0 or budgets
+are refused, naming the files (mixed budgets only with mixed_budgets=True).
 """
 
 from __future__ import annotations
 
 import argparse
-import json
 import math
 import pathlib
 import sys
 from typing import Iterable, NamedTuple, Optional, Sequence, Union
 
-from .runlog import number_from_json
+from .logs import LogError, Run, read_runs
 
 TAUS = (1e-1, 1e-3, 1e-5)
+# What savefig writes here without a TeX installation.
+FORMATS = ("png", "svg", "svgz", "pdf", "eps", "ps", "jpg", "jpeg", "tif", "tiff", "webp")
 
-Key = tuple  # (collection, problem, n)
-
-
-class Run(NamedTuple):
-    solver: str
-    collection: str
-    problem: int
-    n: int
-    f0: float
-    fstar: Optional[float]  # as stored; None where none is
-    fstar_status: Optional[str]
-    budget: Optional[int]
-    evals: list[int]
-    values: list[float]  # f at each evaluation
-    outcome: Optional[str]  # None when the log was cut short
-
-    @property
-    def key(self) -> Key:
-        return (self.collection, self.problem, self.n)
+Case = tuple  # (collection, problem, n, start, seed): one run of one solver
+Instance = tuple  # (collection, problem, n, start): what runs are compared on
 
 
-class LogError(ValueError):
-    """A file that is not a run log, with its name and line."""
+def case_of(run: Run) -> Case:
+    return (*run.instance, run.seed)
 
 
-def read_log(path: Union[str, pathlib.Path]) -> Run:
-    path = pathlib.Path(path)
-    lines = path.read_text(encoding="utf-8").splitlines()
-    try:
-        header = json.loads(lines[0]) if lines else {}
-    except json.JSONDecodeError as error:
-        raise LogError(f"{path}:1: not a run log header: {error}") from None
-    if "solver" not in header or "f0" not in header:
-        raise LogError(f"{path}:1: not a run log header (no solver or f0)")
-    evals, values, outcome = [], [], None
-    for number, line in enumerate(lines[1:], start=2):
-        try:
-            record = json.loads(line)
-        except json.JSONDecodeError as error:
-            raise LogError(f"{path}:{number}: {error}") from None
-        if "eval" in record:
-            evals.append(int(record["eval"]))
-            values.append(float(record["f"]))
-        elif "outcome" in record:
-            outcome = record["outcome"]
-    return Run(
-        header["solver"],
-        header["collection"],
-        int(header["problem"]),
-        int(header["n"]),
-        float(header["f0"]),
-        number_from_json(header.get("fstar")),
-        header.get("fstar_status"),
-        header.get("budget"),
-        evals,
-        values,
-        outcome,
-    )
+def read_logs(folders, *, mixed_budgets: bool = False) -> list[Run]:
+    """The finished runs below one folder or several, strictly read and checked."""
+    return read_runs(folders, mixed_budgets=mixed_budgets)[0]
 
 
-def read_logs(logdir: Union[str, pathlib.Path]) -> list[Run]:
-    """Every *.jsonl file below logdir, in name order."""
-    files = sorted(pathlib.Path(logdir).rglob("*.jsonl"))
-    if not files:
-        raise LogError(f"{logdir}: no run logs (*.jsonl) found")
-    return [read_log(f) for f in files]
-
-
-def reference_values(runs: Iterable[Run]) -> dict[Key, float]:
-    """f* per problem: the stored value, or the lowest any run reached (f0 included)."""
-    stored: dict[Key, float] = {}
-    lowest: dict[Key, float] = {}
+def reference_values(runs: Iterable[Run]) -> dict[tuple, float]:
+    """f* per (collection, problem, n): the stored value, or the lowest any run reached
+    (its f0 included)."""
+    stored: dict[tuple, float] = {}
+    lowest: dict[tuple, float] = {}
     for run in runs:
         if run.fstar is not None:
-            stored[run.key] = run.fstar
+            stored[run.problem_key] = run.fstar
         low = min([v for v in run.values if not math.isnan(v)] + [run.f0])
-        lowest[run.key] = min(lowest.get(run.key, math.inf), low)
+        lowest[run.problem_key] = min(lowest.get(run.problem_key, math.inf), low)
     return {key: stored.get(key, low) for key, low in lowest.items()}
 
 
+def target(run: Run, tau: float, fstar: float) -> float:
+    return fstar + tau * (run.f0 - fstar)
+
+
 def solved_at(run: Run, tau: float, fstar: float) -> float:
-    """The first evaluation number that meets the test, or inf."""
-    target = fstar + tau * (run.f0 - fstar)
+    """The first evaluation number whose value meets the target, or inf (NaN never does)."""
+    goal = target(run, tau, fstar)
     for number, value in zip(run.evals, run.values):
-        if value <= target:
+        if value <= goal:
             return float(number)
     return math.inf
 
 
-def solve_counts(runs: Sequence[Run], tau: float) -> dict[str, dict[Key, float]]:
-    """Evaluations each solver needed on each problem it ran (inf: not solved)."""
-    fstar = reference_values(runs)
-    table: dict[str, dict[Key, float]] = {}
+def solve_counts(runs: Sequence[Run], tau: float,
+                 fstar: Optional[dict] = None) -> dict[str, dict[Case, float]]:
+    """Evaluations each solver's runs needed (inf: not solved), per case."""
+    fstar = reference_values(runs) if fstar is None else fstar
+    table: dict[str, dict[Case, float]] = {}
     for run in runs:
-        table.setdefault(run.solver, {})[run.key] = solved_at(run, tau, fstar[run.key])
+        table.setdefault(run.solver, {})[case_of(run)] = solved_at(run, tau, fstar[run.problem_key])
     return table
 
 
-def fraction_solved(needed: dict[Key, float], evaluations: float) -> float:
+def fraction_solved(needed: dict, evaluations: float) -> float:
     """One point of a data profile."""
     return sum(t <= evaluations for t in needed.values()) / len(needed)
 
 
-def performance_ratios(table: dict[str, dict[Key, float]]) -> dict[str, dict[Key, float]]:
-    """Each solver's evaluations over the fewest needed on that problem; inf where it did
-    not solve it (or nobody did)."""
-    fewest: dict[Key, float] = {}
+def performance_ratios(table: dict[str, dict[Case, float]]) -> dict[str, dict[Case, float]]:
+    """Each run's evaluations over the fewest any run on its (collection, problem, n,
+    start) needed; inf where it did not solve it."""
+    fewest: dict[Instance, float] = {}
     for needed in table.values():
-        for key, t in needed.items():
-            fewest[key] = min(fewest.get(key, math.inf), t)
+        for case, t in needed.items():
+            fewest[case[:4]] = min(fewest.get(case[:4], math.inf), t)
     return {
-        solver: {key: (t / fewest[key] if math.isfinite(t) else math.inf) for key, t in needed.items()}
+        solver: {case: (t / fewest[case[:4]] if math.isfinite(t) else math.inf) for case, t in needed.items()}
         for solver, needed in table.items()
     }
 
 
-def _steps(points: Iterable[float], total: int, start: float, end: float):
+def common_instances(runs: Sequence[Run]) -> set:
+    """The (collection, problem, n, start) every solver among the runs finished."""
+    mine: dict[str, set] = {}
+    for run in runs:
+        mine.setdefault(run.solver, set()).add(run.instance)
+    return set.intersection(*mine.values()) if mine else set()
+
+
+class Group(NamedTuple):
+    """The runs drawn in one row of panels."""
+
+    title: str
+    runs: list
+    left_out: dict  # solver -> number of its runs outside the common set
+    alone: set  # solvers no other ran beside
+
+
+def groups(runs: Sequence[Run], own_sets: bool = False) -> list[Group]:
+    """One group per collection: its solvers, on their common cases unless own_sets."""
+    out = []
+    several = len({r.solver for r in runs}) > 1
+    for collection in sorted({r.collection for r in runs}):
+        mine = [r for r in runs if r.collection == collection]
+        sets: dict[str, set] = {}
+        for r in mine:
+            sets.setdefault(r.solver, set()).add(r.instance)
+        # Alone: no other solver ran any of its cases, so its ratios are 1 wherever it solved.
+        alone = {s for s, keys in sets.items() if several and not any(keys & o for t, o in sets.items() if t != s)}
+        if own_sets:
+            out.append(Group(collection, mine, {}, alone))
+            continue
+        common = common_instances(mine)
+        left: dict[str, int] = {}
+        for r in mine:
+            if r.instance not in common:
+                left[r.solver] = left.get(r.solver, 0) + 1
+        out.append(Group(collection, [r for r in mine if r.instance in common], left, alone))
+    return out
+
+
+def steps(points: Iterable[float], total: int, start: float, end: float):
     """x, y of a cumulative step curve over the finite points, from start to end."""
     finite = sorted(p for p in points if math.isfinite(p))
     xs, ys = [start], [0.0]
@@ -158,29 +158,102 @@ def _steps(points: Iterable[float], total: int, start: float, end: float):
     return xs, ys
 
 
-def _tau_text(tau: float) -> str:
+def tau_text(tau: float) -> str:
     exponent = math.log10(tau)
     if exponent == round(exponent):
         return f"$\\tau = 10^{{{int(round(exponent))}}}$"
     return f"$\\tau = {tau:g}$"
 
 
-def _labels(runs: Sequence[Run], mark_alone: bool) -> dict[str, str]:
-    """"name: collection, N problems"; with mark_alone, "alone" marks a solver no other
-    ran beside, whose performance ratios are 1 wherever it solved."""
-    mine: dict[str, set[Key]] = {}
-    for run in runs:
-        mine.setdefault(run.solver, set()).add(run.key)
-    labels = {}
-    for solver, keys in mine.items():
-        collections = " + ".join(sorted({key[0] for key in keys}))
-        shared = any(keys & other for name, other in mine.items() if name != solver)
-        alone = ", alone" if mark_alone and not shared and len(mine) > 1 else ""
-        labels[solver] = f"{solver}: {collections}, {len(keys)} problems{alone}"
-    return labels
+def label(solver: str, group: Group) -> str:
+    cases = sum(r.solver == solver for r in group.runs)
+    problems = len({r.problem_key for r in group.runs if r.solver == solver})
+    text = f"{solver}: {problems} problems, {cases} runs"
+    return text + (", alone" if solver in group.alone else "")
 
 
 STYLES = ["-", "--", "-.", ":"]
+KINDS = {
+    "data": "evaluations",
+    "data-n1": "evaluations / (n + 1)",
+    "performance": "evaluations / the fewest any run needed",
+}
+
+
+def curves(group: Group, kind: str, tau: float, fstar: dict) -> tuple[dict, float, float]:
+    """Per solver the (xs, ys) of one panel's step curve, and the x range."""
+    table = solve_counts(group.runs, tau, fstar)
+    if kind == "performance":
+        table = performance_ratios(table)
+    elif kind == "data-n1":
+        table = {s: {c: t / (c[2] + 1) for c, t in needed.items()} for s, needed in table.items()}
+    budget = max([r.budget or 0 for r in group.runs] + [r.used for r in group.runs] + [1])
+    if kind == "data":
+        low, high = 1.0, float(budget)
+    elif kind == "data-n1":
+        low = min(1 / (r.n + 1) for r in group.runs)
+        high = max(budget / (r.n + 1) for r in group.runs)
+    else:
+        worst = max([t for needed in table.values() for t in needed.values() if math.isfinite(t)] + [2.0])
+        low, high = 1.0, 2.0 ** math.ceil(math.log2(worst * 1.2))
+    return ({s: steps(needed.values(), len(needed), low, high) for s, needed in sorted(table.items())},
+            low, high)
+
+
+def figure(group_list: Sequence[Group], kind: str, taus: Sequence[float], fstar: dict):
+    """One row of panels per group, one panel per tau."""
+    import matplotlib
+
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    plt.rcParams["svg.hashsalt"] = "kinkbench"  # the same logs give the same SVG bytes
+    solvers = sorted({r.solver for g in group_list for r in g.runs})
+    colours = {s: f"C{i % 10}" for i, s in enumerate(solvers)}
+    fig, axes = plt.subplots(len(group_list), len(taus), figsize=(4.6 * len(taus), 4.0 * len(group_list) + 1.2),
+                             sharey=True, squeeze=False)
+    legend: dict = {}
+    for row, group in zip(axes, group_list):
+        for ax, tau in zip(row, taus):
+            lines, low, high = curves(group, kind, tau, fstar)
+            for i, (solver, (xs, ys)) in enumerate(lines.items()):
+                (line,) = ax.step(xs, ys, where="post", color=colours[solver],
+                                  linestyle=STYLES[solvers.index(solver) % len(STYLES)], linewidth=1.8,
+                                  label=label(solver, group))
+                line.set_gid(f"curve {group.title} {solver}")
+                legend.setdefault(label(solver, group), line)
+            if kind == "performance":
+                ax.set_xscale("log", base=2)
+                top = round(math.log2(high))
+                ax.set_xlim(2.0**-0.25, high)
+                step = max(1, math.ceil(top / 6))
+                ticks = [2.0**k for k in range(0, top + 1, step)]
+                ax.set_xticks(ticks, [f"{t:g}" for t in ticks])
+            else:
+                ax.set_xscale("log")
+                ax.set_xlim(low, high)
+            ax.set_xlabel(KINDS[kind])
+            ax.set_ylim(-0.02, 1.02)
+            ax.grid(True, which="major", alpha=0.3)
+            ax.set_title(f"{group.title}, {tau_text(tau)}")
+        row[0].set_ylabel("fraction of runs solved")
+    fig.legend(list(legend.values()), list(legend.keys()), loc="lower center", ncol=min(len(legend), 3),
+               frameon=False)
+    what = "Performance profiles" if kind == "performance" else "Data profiles"
+    fig.suptitle(f"{what}: solved when $f(x) \\leq f^* + \\tau\\,(f(x_0) - f^*)$")
+    rows = math.ceil(len(legend) / 3)
+    fig.tight_layout(rect=(0, min(0.4, (0.1 + 0.25 * rows) / fig.get_figheight()), 1, 1))
+    return fig
+
+
+def save(fig, path: pathlib.Path, formats: Sequence[str]) -> list[pathlib.Path]:
+    written = []
+    for fmt in formats:
+        target_path = path.with_name(f"{path.name}.{fmt}")
+        options = {"metadata": {"Date": None}} if fmt in ("svg", "svgz") else {}
+        fig.savefig(target_path, dpi=110, format=fmt, **options)
+        written.append(target_path)
+    return written
 
 
 def draw(
@@ -188,74 +261,39 @@ def draw(
     out: Union[str, pathlib.Path],
     taus: Sequence[float] = TAUS,
     formats: Sequence[str] = ("png", "svg"),
+    *,
+    own_sets: bool = False,
+    kinds: Sequence[str] = ("data", "performance"),
 ) -> list[pathlib.Path]:
-    """Both profiles, one panel per tau; returns the files written."""
-    import matplotlib
-
-    matplotlib.use("Agg")
+    """The profiles, one row per collection and one panel per tau; the files written."""
     import matplotlib.pyplot as plt
 
-    plt.rcParams["svg.hashsalt"] = "kinkbench"  # the same logs give the same SVG bytes
-    solvers = sorted({r.solver for r in runs})
-    budget = max([r.budget or 0 for r in runs] + [max(r.evals, default=1) for r in runs])
-    tables = {tau: solve_counts(runs, tau) for tau in taus}
-    ratios = {tau: performance_ratios(tables[tau]) for tau in taus}
-    worst = max(
-        [r for tau in taus for s in solvers for r in ratios[tau][s].values() if math.isfinite(r)]
-        + [2.0]
-    )
-    top = math.ceil(math.log2(worst * 1.2))
+    unknown = [f for f in formats if f not in FORMATS]
+    if unknown:
+        raise ValueError(f"unknown picture format {unknown[0]!r}; one of {', '.join(FORMATS)}")
+    fstar = reference_values(runs)
+    group_list = [g for g in groups(runs, own_sets) if g.runs]
+    if not group_list:
+        raise LogError("the solvers share no (problem, n, start) case in any collection; "
+                       "count each over its own runs with --own-sets")
     out = pathlib.Path(out)
     out.parent.mkdir(parents=True, exist_ok=True)
     written = []
-    for kind in ("data", "performance"):
-        labels = _labels(runs, mark_alone=kind == "performance")
-        fig, axes = plt.subplots(
-            1, len(taus), figsize=(4.6 * len(taus), 4.6), sharey=True, squeeze=False
-        )
-        for ax, tau in zip(axes[0], taus):
-            for i, solver in enumerate(solvers):
-                needed = tables[tau][solver]
-                if kind == "data":
-                    xs, ys = _steps(needed.values(), len(needed), 1, budget)
-                else:
-                    xs, ys = _steps(ratios[tau][solver].values(), len(needed), 1, 2.0**top)
-                ax.step(xs, ys, where="post", linestyle=STYLES[i % len(STYLES)], linewidth=1.8,
-                        label=labels[solver])
-            if kind == "data":
-                ax.set_xscale("log")
-                ax.set_xlabel("evaluations")
-            else:
-                ax.set_xscale("log", base=2)
-                ax.set_xlim(2.0**-0.25, 2.0**top)
-                step = max(1, math.ceil(top / 6))
-                ticks = [2.0**k for k in range(0, top + 1, step)]
-                ax.set_xticks(ticks, [f"{t:g}" for t in ticks])
-                ax.set_xlabel("evaluations / the fewest any solver needed")
-            ax.set_ylim(-0.02, 1.02)
-            ax.grid(True, which="major", alpha=0.3)
-            ax.set_title(_tau_text(tau))
-        axes[0][0].set_ylabel("fraction of problems solved")
-        handles, names = axes[0][0].get_legend_handles_labels()
-        fig.legend(handles, names, loc="lower center", ncol=min(len(solvers), 2),
-                   frameon=False)
-        what = "Data profiles" if kind == "data" else "Performance profiles"
-        fig.suptitle(f"{what}: solved when $f(x) \\leq f^* + \\tau\\,(f(x_0) - f^*)$")
-        rows = math.ceil(len(solvers) / 2)
-        fig.tight_layout(rect=(0, 0.05 + 0.05 * rows, 1, 1))
-        for fmt in formats:
-            path = out.with_name(f"{out.name}-{kind}.{fmt}")
-            fig.savefig(path, dpi=110, metadata={"Date": None} if fmt == "svg" else None)
-            written.append(path)
+    for kind in kinds:
+        fig = figure(group_list, kind, taus, fstar)
+        written += save(fig, out.with_name(f"{out.name}-{kind}"), formats)
         plt.close(fig)
     return written
 
 
-def summary(runs: Sequence[Run], taus: Sequence[float] = TAUS) -> str:
-    """Problems solved per solver and tau, and the median evaluations of the solved."""
-    solvers = sorted({r.solver for r in runs})
+def summary(runs: Sequence[Run], taus: Sequence[float] = TAUS, own_sets: bool = False) -> str:
+    """Runs solved per solver and tau over what the pictures compare, and the median
+    evaluations of the solved."""
+    fstar = reference_values(runs)
+    compared = [r for g in groups(runs, own_sets) for r in g.runs]
+    solvers = sorted({r.solver for r in compared})
     width = max(len(s) for s in solvers + ["solver"])
-    tables = {tau: solve_counts(runs, tau) for tau in taus}
+    tables = {tau: solve_counts(compared, tau, fstar) for tau in taus}
     lines = [
         " " * width + "".join(f"  {'tau = ' + format(t, 'g'):^15}" for t in taus),
         f"{'solver':<{width}}" + "  solved  median" * len(taus),
@@ -271,30 +309,43 @@ def summary(runs: Sequence[Run], taus: Sequence[float] = TAUS) -> str:
     return "\n".join(lines)
 
 
+def check_taus(taus: Sequence[float]) -> Optional[str]:
+    bad = [t for t in taus if not 0 < t < 1]
+    return None if not bad else f"every tau must lie in (0, 1), got {bad[0]:g}"
+
+
 def main(argv: Optional[Sequence[str]] = None) -> int:
     parser = argparse.ArgumentParser(
         prog="python3 -m kinkbench.profiles",
-        description="Draw data and performance profiles from a folder of kinkbench run logs.",
+        description="Draw data and performance profiles from folders of kinkbench run logs.",
     )
-    parser.add_argument("logdir", help="folder searched for *.jsonl run logs")
+    parser.add_argument("logdir", nargs="+", help="folders searched for *.jsonl run logs")
     parser.add_argument("-o", "--out", required=True, help="path prefix: writes OUT-data.png, OUT-performance.png, ...")
     parser.add_argument("--tau", type=float, nargs="+", default=list(TAUS), help="tolerances (default: 1e-1 1e-3 1e-5)")
-    parser.add_argument("--format", nargs="+", default=["png", "svg"], help="file types (default: png svg)")
+    parser.add_argument("--format", nargs="+", default=["png", "svg"], choices=FORMATS, metavar="FORMAT",
+                        help=f"file types (default: png svg; any of {', '.join(FORMATS)})")
+    parser.add_argument("--own-sets", action="store_true",
+                        help="count each solver over its own runs, not the runs all solvers share")
+    parser.add_argument("--mixed-budgets", action="store_true", help="accept solvers run under different budgets")
     args = parser.parse_args(argv)
-    if any(not 0 < t < 1 for t in args.tau):
-        print(f"kinkbench.profiles: every tau must lie in (0, 1), got {args.tau}", file=sys.stderr)
+    problem = check_taus(args.tau)
+    if problem:
+        print(f"kinkbench.profiles: {problem}", file=sys.stderr)
         return 2
     try:
-        runs = read_logs(args.logdir)
-    except (OSError, LogError) as error:
+        runs = read_logs(args.logdir, mixed_budgets=args.mixed_budgets)
+    except LogError as error:
         print(f"kinkbench.profiles: {error}", file=sys.stderr)
         return 2
     try:
-        written = draw(runs, args.out, args.tau, args.format)
+        written = draw(runs, args.out, args.tau, args.format, own_sets=args.own_sets)
+    except LogError as error:
+        print(f"kinkbench.profiles: {error}", file=sys.stderr)
+        return 2
     except (OSError, ValueError) as error:
         print(f"kinkbench.profiles: cannot write the pictures: {error}", file=sys.stderr)
         return 1
-    print(summary(runs, args.tau))
+    print(summary(runs, args.tau, args.own_sets))
     for path in written:
         print(f"wrote {path}")
     return 0

@@ -16,6 +16,7 @@
 
 #include "kinkbench/minimax.hpp"
 #include "kinkbench/nonsmooth.hpp"
+#include "pieces.hpp"
 
 namespace py = pybind11;
 
@@ -637,4 +638,5 @@ PYBIND11_MODULE(_core, module) {
         return rows;
       },
       "Rows (number, min_n, max_n, fmin, stepmax, summary) of the nonsmooth table.");
+  kinkbench_python::bind_pieces(module);
 }

@@ -1,4 +1,5 @@
 // Problem 1 (also every problem number outside 2..25): Rosenbrock's function.
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 
 namespace kinkbench::nonsmooth::p01 {
@@ -25,5 +26,15 @@ void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
   h[1] = -400 * x[0];
   h[2] = 200;
 }
+
+// Smooth: no groups; s is the objective.
+int decompose_groups(int /*n*/, int* /*sizes*/) { return 0; }
+
+void decompose(int n, const double* x, const double* data, const PieceOut& out) {
+  value(n, x, out.s, data);
+  gradient(n, x, out.ds, data);
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int /*index*/) { return {}; }
 
 }  // namespace kinkbench::nonsmooth::p01

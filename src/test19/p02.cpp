@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "core/rules.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 
 namespace kinkbench::nonsmooth::p02 {
@@ -38,5 +39,26 @@ void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
   h[0] = s;
   h[2] = s;
 }
+
+// x2 + max(t, -t).
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) sizes[0] = 2;
+  return 1;
+}
+
+void decompose(int /*n*/, const double* x, const double* /*data*/, const PieceOut& out) {
+  const double t = circle(x);
+  *out.s = x[1];
+  out.ds[1] = 1;
+  out.phi[0] = t;
+  out.phi[1] = -t;
+  for (int p = 0; p < 2; ++p) {
+    const double s = p == 0 ? 2 : -2;
+    out.grad(p)[0] = s * x[0];
+    out.grad(p)[1] = s * (x[1] - 1);
+  }
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) { return index == 0 ? "+t" : "-t"; }
 
 }  // namespace kinkbench::nonsmooth::p02

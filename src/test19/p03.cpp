@@ -1,6 +1,7 @@
 // Problem 3: max(x1^2 + x2^4, (2 - x1)^2 + (2 - x2)^2, 2 exp(x2 - x1)).
 #include <cmath>
 
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 #include "test19/three_pieces.hpp"
 
@@ -16,6 +17,15 @@ ThreePieces pieces(const double* x) {
 
 int active(const double* x) { return active_of_three(pieces(x)); }
 
+void piece_gradient(int piece, const double* x, double* g) {
+  if (piece != 1) {
+    common_piece_gradient(piece, x, g);
+    return;
+  }
+  g[0] = 2 * x[0];
+  g[1] = 4 * (x[1] * x[1] * x[1]);
+}
+
 }  // namespace
 
 void setup(int /*n*/, double* x, double* /*data*/) {
@@ -28,13 +38,7 @@ void value(int /*n*/, const double* x, double* f, const double* /*data*/) {
 }
 
 void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
-  const int piece = active(x);
-  if (piece != 1) {
-    common_piece_gradient(piece, x, g);
-    return;
-  }
-  g[0] = 2 * x[0];
-  g[1] = 4 * (x[1] * x[1] * x[1]);
+  piece_gradient(active(x), x, g);
 }
 
 void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
@@ -46,5 +50,21 @@ void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
   h[0] = 2;
   h[2] = 12 * (x[1] * x[1]);
 }
+
+// One group: f1, f2, f3.
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) sizes[0] = 3;
+  return 1;
+}
+
+void decompose(int /*n*/, const double* x, const double* /*data*/, const PieceOut& out) {
+  const ThreePieces f = pieces(x);
+  out.phi[0] = f.f1;
+  out.phi[1] = f.f2;
+  out.phi[2] = f.f3;
+  for (int p = 1; p <= 3; ++p) piece_gradient(p, x, out.grad(p - 1));
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) { return numbered("f", index + 1); }
 
 }  // namespace kinkbench::nonsmooth::p03

@@ -1,4 +1,5 @@
 // Problem 5: max(5 x1 + x2, -5 x1 + x2, x1^2 + x2^2 + 4 x2).
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 #include "test19/three_pieces.hpp"
 
@@ -11,19 +12,8 @@ ThreePieces pieces(const double* x) {
 
 int active(const double* x) { return active_of_three(pieces(x)); }
 
-}  // namespace
-
-// The only problem of the first ten whose starting point fills every component.
-void setup(int n, double* x, double* /*data*/) {
-  for (int i = 0; i < n; ++i) x[i] = 1;
-}
-
-void value(int /*n*/, const double* x, double* f, const double* /*data*/) {
-  *f = max_of_three(pieces(x));
-}
-
-void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
-  switch (active(x)) {
+void piece_gradient(int piece, const double* x, double* g) {
+  switch (piece) {
     case 1:
       g[0] = 5;
       g[1] = 1;
@@ -38,6 +28,21 @@ void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
   }
 }
 
+}  // namespace
+
+// The only problem of the first ten whose starting point fills every component.
+void setup(int n, double* x, double* /*data*/) {
+  for (int i = 0; i < n; ++i) x[i] = 1;
+}
+
+void value(int /*n*/, const double* x, double* f, const double* /*data*/) {
+  *f = max_of_three(pieces(x));
+}
+
+void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
+  piece_gradient(active(x), x, g);
+}
+
 // The linear pieces have a zero Hessian, which the cleared output already holds.
 void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
   if (active(x) == 3) {
@@ -45,5 +50,21 @@ void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
     h[2] = 2;
   }
 }
+
+// One group: f1, f2, f3.
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) sizes[0] = 3;
+  return 1;
+}
+
+void decompose(int /*n*/, const double* x, const double* /*data*/, const PieceOut& out) {
+  const ThreePieces f = pieces(x);
+  out.phi[0] = f.f1;
+  out.phi[1] = f.f2;
+  out.phi[2] = f.f3;
+  for (int p = 1; p <= 3; ++p) piece_gradient(p, x, out.grad(p - 1));
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) { return numbered("f", index + 1); }
 
 }  // namespace kinkbench::nonsmooth::p05

@@ -1,4 +1,5 @@
 // Problem 6: x1^2 + x2^2 plus the larger of 0 and two linear penalties weighted by 10.
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 #include "test19/three_pieces.hpp"
 
@@ -12,19 +13,8 @@ ThreePieces pieces(const double* x) {
 
 int active(const double* x) { return active_of_three(pieces(x)); }
 
-}  // namespace
-
-void setup(int /*n*/, double* x, double* /*data*/) {
-  x[0] = -1;
-  x[1] = 5;
-}
-
-void value(int /*n*/, const double* x, double* f, const double* /*data*/) {
-  *f = max_of_three(pieces(x));
-}
-
-void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
-  switch (active(x)) {
+void piece_gradient(int piece, const double* x, double* g) {
+  switch (piece) {
     case 1:
       g[0] = 2 * x[0];
       g[1] = 2 * x[1];
@@ -39,10 +29,41 @@ void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
   }
 }
 
+}  // namespace
+
+void setup(int /*n*/, double* x, double* /*data*/) {
+  x[0] = -1;
+  x[1] = 5;
+}
+
+void value(int /*n*/, const double* x, double* f, const double* /*data*/) {
+  *f = max_of_three(pieces(x));
+}
+
+void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
+  piece_gradient(active(x), x, g);
+}
+
 // Every piece has the Hessian 2 I, so no choice is needed here.
 void hessian(int /*n*/, const double* /*x*/, double* h, const double* /*data*/) {
   h[0] = 2;
   h[2] = 2;
 }
+
+// One group: f1, f2, f3.
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) sizes[0] = 3;
+  return 1;
+}
+
+void decompose(int /*n*/, const double* x, const double* /*data*/, const PieceOut& out) {
+  const ThreePieces f = pieces(x);
+  out.phi[0] = f.f1;
+  out.phi[1] = f.f2;
+  out.phi[2] = f.f3;
+  for (int p = 1; p <= 3; ++p) piece_gradient(p, x, out.grad(p - 1));
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) { return numbered("f", index + 1); }
 
 }  // namespace kinkbench::nonsmooth::p06

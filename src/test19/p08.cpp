@@ -1,5 +1,6 @@
 // Problem 8: -x1 + 20 max(0, x1^2 + x2^2 - 1), a linear function with an exact penalty of
 // the unit disc.
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 
 namespace kinkbench::nonsmooth::p08 {
@@ -37,5 +38,21 @@ void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
     h[2] = 40;
   }
 }
+
+// -x1 + max(0, 20 t).
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) sizes[0] = 2;
+  return 1;
+}
+
+void decompose(int /*n*/, const double* x, const double* /*data*/, const PieceOut& out) {
+  *out.s = -x[0];
+  out.ds[0] = -1;
+  out.phi[1] = 20 * circle(x);
+  out.grad(1)[0] = 40 * x[0];
+  out.grad(1)[1] = 40 * x[1];
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) { return index == 0 ? "0" : "t"; }
 
 }  // namespace kinkbench::nonsmooth::p08

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/rules.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 
 namespace kinkbench::nonsmooth::p10 {
@@ -57,6 +58,48 @@ void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
   } else if (x1 < 0) {
     h[0] = -72 * std::pow(x1, 7);
   }
+}
+
+// Not a maximum: f is the formula of the region x lies in (regions 2 and 3 split by the
+// sign of x2, the |x2| they hold). Each piece's value is f less how far x is outside
+// the piece's region, so exactly the pieces whose closed region holds x attain the
+// group's maximum f, and eps-activity reads "within eps of the region".
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) sizes[0] = 5;
+  return 1;
+}
+
+namespace {
+
+double outside(double a, double b) { return a > b ? a : b; }
+
+}  // namespace
+
+void decompose(int n, const double* x, const double* data, const PieceOut& out) {
+  const double x1 = x[0];
+  const double x2 = x[1];
+  double f = 0;
+  value(n, x, &f, data);
+  const double ax2 = std::fabs(x2);
+  const double region1 = outside(0, ax2 - x1);
+  const double region2 = outside(outside(0, -x1), x1 - ax2);
+  const double region3 = outside(0, x1);
+  const double violation[5] = {region1, outside(region2, -x2), outside(region2, x2),
+                               outside(region3, -x2), outside(region3, x2)};
+  for (int p = 0; p < 5; ++p) out.phi[p] = violation[p] == 0 ? f : f - violation[p];
+  const double root = std::sqrt(9 * (x1 * x1) + 16 * (x2 * x2));
+  out.grad(0)[0] = 45 * x1 / root;
+  out.grad(0)[1] = 80 * x2 / root;
+  const double g3 = 9 - 9 * std::pow(x1, 8);
+  for (int p = 1; p < 5; ++p) {
+    out.grad(p)[0] = p < 3 ? 9 : g3;
+    out.grad(p)[1] = p % 2 == 1 ? 16 : -16;
+  }
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) {
+  static const char* const kNames[5] = {"r1", "+r2", "-r2", "+r3", "-r3"};
+  return kNames[index];
 }
 
 }  // namespace kinkbench::nonsmooth::p10

@@ -2,6 +2,7 @@
 // first five variables. Data in the area: a(i, j) at 5 (i - 1) + j, b(i) at 50 + i
 // (1-based), 60 elements, written by the set-up and only read afterwards.
 #include "core/rules.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 #include "test19/tables/aa.hpp"
 
@@ -68,5 +69,20 @@ void hessian(int /*n*/, const double* x, double* h, const double* data) {
   const double diagonal = 2 * b(data, active(x, data));
   for (int j = 1; j <= kVars; ++j) h[detail::packed(j, j)] = diagonal;
 }
+
+// One group: d1..d10.
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) sizes[0] = kTerms;
+  return 1;
+}
+
+void decompose(int /*n*/, const double* x, const double* data, const PieceOut& out) {
+  for (int k = 0; k < kTerms; ++k) {
+    out.phi[k] = distance(x, data, k);
+    for (int j = 0; j < kVars; ++j) out.grad(k)[j] = 2 * b(data, k) * (x[j] - a(data, k, j));
+  }
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) { return numbered("d", index + 1); }
 
 }  // namespace kinkbench::nonsmooth::p12

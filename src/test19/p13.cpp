@@ -2,6 +2,7 @@
 // 50·max(0, r(1), ..., r(10)) of the linear constraints r(i) = b(i) - (A x)(i) <= 0.
 #include "core/rules.hpp"
 #include "test19/cubic_program_data.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 
 namespace kinkbench::nonsmooth::p13 {
@@ -43,6 +44,20 @@ Penalty penalty(const double* x, const double* data) {
   return p;
 }
 
+// e'x + x'Cx + d'x^3, each sum in increasing j and added in that order.
+double program(const double* x, const double* data) {
+  double linear = 0;
+  for (int j = 1; j <= kN; ++j) linear += cp::e(data, j) * x[j - 1];
+  double quadratic = 0;
+  for (int j = 1; j <= kN; ++j) quadratic += x[j - 1] * c_times_x(x, data, j);
+  double cubic = 0;
+  for (int j = 1; j <= kN; ++j) {
+    const double xj = x[j - 1];
+    cubic += cp::d(data, j) * (xj * xj * xj);
+  }
+  return linear + quadratic + cubic;
+}
+
 }  // namespace
 
 void setup(int /*n*/, double* x, double* data) {
@@ -53,16 +68,7 @@ void setup(int /*n*/, double* x, double* data) {
 // Below the problem's dimension x holds fewer components than the formulas read, so the
 // evaluation routines write nothing (the outputs stay cleared).
 void value(int /*n*/, const double* x, double* f, const double* data) {
-  double linear = 0;
-  for (int j = 1; j <= kN; ++j) linear += cp::e(data, j) * x[j - 1];
-  double quadratic = 0;
-  for (int j = 1; j <= kN; ++j) quadratic += x[j - 1] * c_times_x(x, data, j);
-  double cubic = 0;
-  for (int j = 1; j <= kN; ++j) {
-    const double xj = x[j - 1];
-    cubic += cp::d(data, j) * (xj * xj * xj);
-  }
-  *f = linear + quadratic + cubic + 50 * penalty(x, data).value;
+  *f = program(x, data) + 50 * penalty(x, data).value;
 }
 
 void gradient(int /*n*/, const double* x, double* g, const double* data) {
@@ -82,6 +88,28 @@ void hessian(int /*n*/, const double* x, double* h, const double* data) {
     for (int j = 1; j < i; ++j) h[detail::packed(i, j)] = 2 * cp::c(data, i, j);
     h[detail::packed(i, i)] = 2 * cp::c(data, i, i) + 6 * cp::d(data, i) * x[i - 1];
   }
+}
+
+// The cubic program plus max(0, 50 r(1), ..., 50 r(10)).
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) sizes[0] = cp::kRows + 1;
+  return 1;
+}
+
+void decompose(int /*n*/, const double* x, const double* data, const PieceOut& out) {
+  *out.s = program(x, data);
+  for (int j = 1; j <= kN; ++j) {
+    const double xj = x[j - 1];
+    out.ds[j - 1] = 2 * c_times_x(x, data, j) + 3 * cp::d(data, j) * (xj * xj) + cp::e(data, j);
+  }
+  for (int i = 1; i <= cp::kRows; ++i) {
+    out.phi[i] = 50 * residual(x, data, i);
+    for (int j = 1; j <= kN; ++j) out.grad(i)[j - 1] = -(50 * cp::a(data, i, j));
+  }
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) {
+  return index == 0 ? "0" : numbered("r", index);
 }
 
 }  // namespace kinkbench::nonsmooth::p13

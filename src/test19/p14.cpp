@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "core/rules.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 
 namespace kinkbench::nonsmooth::p14 {
@@ -84,6 +85,40 @@ void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
   h[detail::packed(1, 1)] = 20 * s.s1 + 60 * s.s3 * x[0];
   h[detail::packed(2, 2)] = 20 * s.s1 + 60 * s.s3 * x[1];
   for (int i = 3; i <= kN; ++i) h[detail::packed(i, i)] = 20 * s.s1;
+}
+
+// The product plus three groups max(10 t, -10 t), t1 = x1^3 + x2^3 + 1,
+// t2 = x2 x3 - 5 x4 x5, t3 = x1^2 + ... + x5^2 - 10, in the formula's order.
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) sizes[0] = sizes[1] = sizes[2] = 2;
+  return 3;
+}
+
+void decompose(int /*n*/, const double* x, const double* /*data*/, const PieceOut& out) {
+  const double x1 = x[0], x2 = x[1], x3 = x[2], x4 = x[3], x5 = x[4];
+  const Kinks k = kinks(x);
+  *out.s = x1 * x2 * x3 * x4 * x5;
+  out.ds[0] = x2 * x3 * x4 * x5;
+  out.ds[1] = x1 * x3 * x4 * x5;
+  out.ds[2] = x1 * x2 * x4 * x5;
+  out.ds[3] = x1 * x2 * x3 * x5;
+  out.ds[4] = x1 * x2 * x3 * x4;
+  const double t[3] = {k.cubic, k.bilinear, k.sphere};
+  const double grads[3][kN] = {{30 * (x1 * x1), 30 * (x2 * x2), 0, 0, 0},
+                               {0, 10 * x3, 10 * x2, -50 * x5, -50 * x4},
+                               {20 * x1, 20 * x2, 20 * x3, 20 * x4, 20 * x5}};
+  for (int g = 0; g < 3; ++g) {
+    out.phi[2 * g] = 10 * t[g];
+    out.phi[2 * g + 1] = -(10 * t[g]);
+    for (int i = 0; i < kN; ++i) {
+      out.grad(2 * g)[i] = grads[g][i];
+      out.grad(2 * g + 1)[i] = -grads[g][i];
+    }
+  }
+}
+
+std::string piece_name(int /*n*/, int group, int index) {
+  return signed_name(index == 0, "t", group);
 }
 
 }  // namespace kinkbench::nonsmooth::p14

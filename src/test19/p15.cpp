@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/rules.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 
 namespace kinkbench::nonsmooth::p15 {
@@ -113,6 +114,37 @@ void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
   h[packed(4, 4)] = -h44;
   h[packed(6, 5)] = -h65;
   h[packed(6, 6)] = h66;
+}
+
+// 51 groups max(rho_i, -rho_i), i = 0..50.
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) {
+    for (int i = 0; i < kSamples; ++i) sizes[i] = 2;
+  }
+  return kSamples;
+}
+
+void decompose(int /*n*/, const double* x, const double* /*data*/, const PieceOut& out) {
+  const double x1 = x[0], x5 = x[4];
+  for (int i = 0; i < kSamples; ++i) {
+    const Sample s = sample(i, x);
+    out.phi[2 * i] = s.rho;
+    out.phi[2 * i + 1] = -s.rho;
+    const double g[6] = {s.e1 * s.cos_theta,
+                         -(s.t * x1 * s.e1 * s.cos_theta),
+                         -(s.t * x1 * s.e1 * s.sin_theta),
+                         -(x1 * s.e1 * s.sin_theta),
+                         s.e2,
+                         -(s.t * x5 * s.e2)};
+    for (int j = 0; j < 6; ++j) {
+      out.grad(2 * i)[j] = g[j];
+      out.grad(2 * i + 1)[j] = -g[j];
+    }
+  }
+}
+
+std::string piece_name(int /*n*/, int group, int index) {
+  return signed_name(index == 0, "r", group - 1);
 }
 
 }  // namespace kinkbench::nonsmooth::p15

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/rules.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 
 namespace kinkbench::nonsmooth::p16 {
@@ -105,5 +106,22 @@ void hessian(int n, const double* x, double* h, const double* data) {
     for (int j = 1; j <= i; ++j) h[detail::packed(i, j)] = 2 * a(blk, n, j, i);
   }
 }
+
+// One group: f1..f5.
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) sizes[0] = kBlocks;
+  return 1;
+}
+
+void decompose(int n, const double* x, const double* data, const PieceOut& out) {
+  for (int k = 1; k <= kBlocks; ++k) {
+    const double* blk = block(data, k);
+    out.phi[k - 1] = block_value(blk, n, x);
+    double* g = out.grad(k - 1);
+    for (int i = 1; i <= n; ++i) g[i - 1] = -b(blk, i) + 2 * row_sum(blk, n, x, i);
+  }
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) { return numbered("f", index + 1); }
 
 }  // namespace kinkbench::nonsmooth::p16

@@ -2,6 +2,7 @@
 // (0.001·R², 100·d², 1200·x², ...) square first, then scale: the other grouping rounds
 // differently and so changes the bits of values and Hessians.
 #include "core/rules.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 
 namespace kinkbench::nonsmooth::p17 {
@@ -85,23 +86,9 @@ double dr(const Sample& q, int j) {
   return static_cast<double>(j - 1) * q.p[j - 2] - 2.0 * q.s * q.p[j - 1];
 }
 
-}  // namespace
-
-void setup(int n, double* x, double* /*data*/) {
-  for (int i = 0; i < n; ++i) x[i] = -0.1;
-}
-
-void value(int /*n*/, const double* x, double* f, const double* /*data*/) {
-  double running = f1(x);
-  const double b = f2(x);
-  if (detail::replaces_max(b, running)) running = b;
-  const double c = f3(x);
-  if (detail::replaces_max(c, running)) running = c;
-  *f = running;
-}
-
-void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
-  switch (piece(x)) {
+// The gradient of piece p (1, 2, 3) into g, which holds 0 on entry.
+void piece_gradient(int p, const double* x, double* g) {
+  switch (p) {
     case 1: {
       const double r = radius_term(x);
       for (int i = 0; i < kN; ++i) g[i] = 2.0 * (x[i] - 1.0) + 0.004 * r * x[i];
@@ -127,6 +114,25 @@ void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
       break;
     }
   }
+}
+
+}  // namespace
+
+void setup(int n, double* x, double* /*data*/) {
+  for (int i = 0; i < n; ++i) x[i] = -0.1;
+}
+
+void value(int /*n*/, const double* x, double* f, const double* /*data*/) {
+  double running = f1(x);
+  const double b = f2(x);
+  if (detail::replaces_max(b, running)) running = b;
+  const double c = f3(x);
+  if (detail::replaces_max(c, running)) running = c;
+  *f = running;
+}
+
+void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
+  piece_gradient(piece(x), x, g);
 }
 
 void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
@@ -165,5 +171,20 @@ void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
     }
   }
 }
+
+// One group: F1, F2, F3.
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) sizes[0] = 3;
+  return 1;
+}
+
+void decompose(int /*n*/, const double* x, const double* /*data*/, const PieceOut& out) {
+  out.phi[0] = f1(x);
+  out.phi[1] = f2(x);
+  out.phi[2] = f3(x);
+  for (int p = 1; p <= 3; ++p) piece_gradient(p, x, out.grad(p - 1));
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) { return numbered("F", index + 1); }
 
 }  // namespace kinkbench::nonsmooth::p17

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "core/rules.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 #include "test19/tables/pp.hpp"
 
@@ -121,6 +122,57 @@ void hessian(int /*n*/, const double* x, double* h, const double* data) {
       add_sym(h, uy, vy, -b22);
     }
   });
+}
+
+// Each of the 13 weighted distances w |D| is a group: w |D| itself, and w <e_k, D> for 64
+// unit vectors e_k evenly around the circle, which never exceed it. Where D is small all
+// of those are active within eps, and their hull, the inscribed 64-gon of the disc w B
+// that is the distance's subdifferential at D = 0, stands in for the continuum
+// (docs/kinks.md). At D = 0 exactly the distance's own gradient is taken as 0, the
+// disc's centre, where the gradient routine divides 0 by 0.
+namespace {
+
+constexpr int kTerms = 13;
+constexpr int kDirections = 64;
+
+}  // namespace
+
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) {
+    for (int t = 0; t < kTerms; ++t) sizes[t] = 1 + kDirections;
+  }
+  return kTerms;
+}
+
+void decompose(int /*n*/, const double* x, const double* data, const PieceOut& out) {
+  int term = 0;
+  for_each_term(data, [&](const Term& t) {
+    const Delta d = delta(t, x);
+    const double l = length(d);
+    const int first = term * (1 + kDirections);
+    out.phi[first] = t.w * l;
+    const double a1 = l == 0 ? 0 : t.w * d.d1 / l;
+    const double a2 = l == 0 ? 0 : t.w * d.d2 / l;
+    const double pi = 3.14159265358979323846;
+    for (int k = 0; k <= kDirections; ++k) {
+      const double angle = 2 * pi * (k - 1) / kDirections;
+      const double e1 = k == 0 ? a1 : t.w * std::cos(angle);
+      const double e2 = k == 0 ? a2 : t.w * std::sin(angle);
+      if (k > 0) out.phi[first + k] = e1 * d.d1 + e2 * d.d2;
+      double* g = out.grad(first + k);
+      g[t.u - 1] += e1;
+      g[t.u + 5] += e2;
+      if (t.v != 0) {
+        g[t.v - 1] -= e1;
+        g[t.v + 5] -= e2;
+      }
+    }
+    ++term;
+  });
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) {
+  return index == 0 ? "L" : numbered("e", index);
 }
 
 }  // namespace kinkbench::nonsmooth::p18

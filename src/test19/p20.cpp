@@ -4,6 +4,7 @@
 
 #include "core/rules.hpp"
 #include "test19/largest_term.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 
 namespace kinkbench::nonsmooth::p20 {
@@ -29,5 +30,24 @@ void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
 }
 
 void hessian(int /*n*/, const double* /*x*/, double* /*h*/, const double* /*data*/) {}
+
+// One group: +x(1)..+x(20), then -x(1)..-x(20).
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) sizes[0] = 2 * kN;
+  return 1;
+}
+
+void decompose(int /*n*/, const double* x, const double* /*data*/, const PieceOut& out) {
+  for (int i = 0; i < kN; ++i) {
+    out.phi[i] = x[i];
+    out.phi[kN + i] = -x[i];
+    out.grad(i)[i] = 1;
+    out.grad(kN + i)[i] = -1;
+  }
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) {
+  return signed_name(index < kN, "x", index % kN + 1);
+}
 
 }  // namespace kinkbench::nonsmooth::p20

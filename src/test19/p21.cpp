@@ -5,6 +5,7 @@
 // Data area (leading dimension n = 48): D by columns at 1..n*n, a at n*n+1..n*n+n, c at
 // n*n+n+1..n*n+2n (1-based). The collection rejects any other n at set-up and leaves the
 // outputs cleared for an evaluation with n > 48, so no routine reads past the tables.
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 #include "test19/tables/xrin.hpp"
 
@@ -82,5 +83,32 @@ void gradient(int n, const double* x, double* g, const double* data) {
 }
 
 void hessian(int /*n*/, const double* /*x*/, double* /*h*/, const double* /*data*/) {}
+
+// -c'x plus, for each row j, max over i of -a(j) (D(j, i) - x(i)) = -a(j) mu(j); the
+// start value 1e60 of the minimum is left out (no point here comes near it).
+int decompose_groups(int n, int* sizes) {
+  if (sizes != nullptr) {
+    for (int j = 0; j < n; ++j) sizes[j] = n;
+  }
+  return n;
+}
+
+void decompose(int n, const double* x, const double* data, const PieceOut& out) {
+  const double* c = data + n * n + n;
+  const double* a = data + n * n;
+  double s = 0.0;
+  for (int i = 0; i < n; ++i) s += c[i] * x[i];
+  *out.s = -s;
+  for (int i = 0; i < n; ++i) out.ds[i] = -c[i];
+  for (int j = 0; j < n; ++j) {
+    for (int i = 1; i <= n; ++i) {
+      const int piece = j * n + i - 1;
+      out.phi[piece] = -(a[j] * (data[n * (i - 1) + j] - x[i - 1]));
+      out.grad(piece)[i - 1] = a[j];
+    }
+  }
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) { return numbered("x", index + 1); }
 
 }  // namespace kinkbench::nonsmooth::p21

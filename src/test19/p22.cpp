@@ -1,6 +1,7 @@
 // Nonsmooth problem 22: f = 50 max(x(1..50)) - sum x(1..50). Piecewise linear, so its
 // Hessian is the cleared triangle.
 #include "core/rules.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 
 namespace kinkbench::nonsmooth::p22 {
@@ -46,5 +47,24 @@ void gradient(int /*n*/, const double* x, double* g, const double* /*data*/) {
 }
 
 void hessian(int /*n*/, const double* /*x*/, double* /*h*/, const double* /*data*/) {}
+
+// -sum x(i) + max 50 x(i); the start value -1e60 is left out.
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) sizes[0] = kN;
+  return 1;
+}
+
+void decompose(int /*n*/, const double* x, const double* /*data*/, const PieceOut& out) {
+  double sum = 0.0;
+  for (int i = 0; i < kN; ++i) sum += x[i];
+  *out.s = -sum;
+  for (int i = 0; i < kN; ++i) {
+    out.ds[i] = -1.0;
+    out.phi[i] = 50.0 * x[i];
+    out.grad(i)[i] = 50.0;
+  }
+}
+
+std::string piece_name(int /*n*/, int /*group*/, int index) { return numbered("x", index + 1); }
 
 }  // namespace kinkbench::nonsmooth::p22

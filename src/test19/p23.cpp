@@ -4,6 +4,7 @@
 
 #include "core/rules.hpp"
 #include "test19/hilbert_rows.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 
 namespace kinkbench::nonsmooth::p23 {
@@ -53,5 +54,28 @@ void gradient(int n, const double* x, double* g, const double* /*data*/) {
 }
 
 void hessian(int /*n*/, const double* /*x*/, double* /*h*/, const double* /*data*/) {}
+
+// One group: +S(1)..+S(n), then -S(1)..-S(n).
+int decompose_groups(int n, int* sizes) {
+  if (sizes != nullptr) sizes[0] = 2 * n;
+  return 1;
+}
+
+void decompose(int n, const double* x, const double* /*data*/, const PieceOut& out) {
+  for (int i = 1; i <= n; ++i) {
+    const double s = hilbert_row(n, x, i);
+    out.phi[i - 1] = s;
+    out.phi[n + i - 1] = -s;
+    for (int j = 1; j <= n; ++j) {
+      const double g = 1.0 / static_cast<double>(i + j - 1);
+      out.grad(i - 1)[j - 1] = g;
+      out.grad(n + i - 1)[j - 1] = -g;
+    }
+  }
+}
+
+std::string piece_name(int n, int /*group*/, int index) {
+  return signed_name(index < n, "S", index % n + 1);
+}
 
 }  // namespace kinkbench::nonsmooth::p23

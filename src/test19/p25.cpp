@@ -5,6 +5,7 @@
 
 #include "core/rules.hpp"
 #include "test19/cubic_program_data.hpp"
+#include "test19/pieces.hpp"
 #include "test19/problems.hpp"
 
 namespace kinkbench::nonsmooth::p25 {
@@ -105,6 +106,52 @@ void hessian(int /*n*/, const double* x, double* h, const double* data) {
     if (p.active[i - 1]) diagonal = diagonal - 600 * cp::d(data, i);
     h[detail::packed(i, i)] = diagonal;
   }
+}
+
+// x'Cx - b'y plus the groups max(2 u, -2 u) with u = sum d(j) x(j)^3, max(0, 100 h(j))
+// for j = 1..5 and max(0, -100 x(i)) for i = 1..15, in the formula's order.
+int decompose_groups(int /*n*/, int* sizes) {
+  if (sizes != nullptr) {
+    for (int g = 0; g < 1 + kM + kN; ++g) sizes[g] = 2;
+  }
+  return 1 + kM + kN;
+}
+
+void decompose(int /*n*/, const double* x, const double* data, const PieceOut& out) {
+  double quadratic = 0;
+  for (int j = 1; j <= kM; ++j) quadratic += x[j - 1] * c_times_x(x, data, j);
+  double linear = 0;
+  for (int i = 1; i <= cp::kRows; ++i) linear += cp::b(data, i) * x[5 + i - 1];
+  *out.s = quadratic - linear;
+  for (int j = 1; j <= kM; ++j) out.ds[j - 1] = 2 * c_times_x(x, data, j);
+  for (int i = 1; i <= cp::kRows; ++i) out.ds[5 + i - 1] = -cp::b(data, i);
+  const double u = cubic_sum(x, data);
+  out.phi[0] = 2 * u;
+  out.phi[1] = -(2 * u);
+  for (int j = 1; j <= kM; ++j) {
+    const double xj = x[j - 1];
+    out.grad(0)[j - 1] = 6 * cp::d(data, j) * (xj * xj);
+    out.grad(1)[j - 1] = -(6 * cp::d(data, j) * (xj * xj));
+  }
+  for (int j = 1; j <= kM; ++j) {
+    const int piece = 2 * j + 1;
+    out.phi[piece] = 100 * constraint(x, data, j);
+    double* g = out.grad(piece);
+    for (int k = 1; k <= kM; ++k) g[k - 1] = -(200 * cp::c(data, k, j));
+    g[j - 1] = -(600 * cp::d(data, j) * x[j - 1]) + g[j - 1];
+    for (int i = 1; i <= cp::kRows; ++i) g[5 + i - 1] = 100 * cp::a(data, i, j);
+  }
+  for (int i = 0; i < kN; ++i) {
+    const int piece = 2 * (1 + kM + i) + 1;
+    out.phi[piece] = 100 * (-x[i]);
+    out.grad(piece)[i] = -100;
+  }
+}
+
+std::string piece_name(int /*n*/, int group, int index) {
+  if (group == 1) return index == 0 ? "+u" : "-u";
+  if (index == 0) return "0";
+  return group <= 1 + kM ? numbered("h", group - 1) : numbered("x", group - 1 - kM);
 }
 
 }  // namespace kinkbench::nonsmooth::p25

@@ -76,8 +76,9 @@ struct Command {
   ListArgs list;
   EvalArgs eval;
   CheckArgs check;
-  std::string n, x, k;
+  std::string n, x, k, active;
   CLI::Option* n_option = nullptr;
+  CLI::Option* active_option = nullptr;
   CLI::Option* x_option = nullptr;
   CLI::Option* k_option = nullptr;
 };
@@ -144,6 +145,9 @@ void build(Command& c) {
   add_flag(eval, "--gradient", c.eval.gradient, "also print the gradient (minimax: of f_k)");
   add_flag(eval, "--hessian", c.eval.hessian,
            "also print the packed Hessian (minimax: of f_k; n <= 2000)");
+  c.active_option = add_value(eval, "--active", c.active, "EPS",
+                              "also list the pieces active within EPS >= 0 and the stationarity "
+                              "measure (docs/kinks.md)");
   add_flag(eval, "--all", c.eval.all, "minimax: also print every f_k and the Jacobian, by rows");
   add_flag(eval, "--json", c.eval.json, "print one JSON object (with --stream, one per line)");
   add_flag(eval, "--stream", c.eval.stream,
@@ -203,7 +207,8 @@ int dispatch(Command& c, const Console& io) {
   if (name == "list") return run_list(io, c.list);
   if (name == "check") return run_check(io, c.check);
   for (const auto& [option, value] :
-       {std::pair{c.n_option, &c.n}, std::pair{c.x_option, &c.x}, std::pair{c.k_option, &c.k}}) {
+       {std::pair{c.n_option, &c.n}, std::pair{c.x_option, &c.x}, std::pair{c.k_option, &c.k},
+        std::pair{c.active_option, &c.active}}) {
     if (took_an_option(option, *value)) {
       return usage_error(io.err, name, "option '" + option->get_name() + "' needs a value");
     }
@@ -211,6 +216,7 @@ int dispatch(Command& c, const Console& io) {
   if (c.n_option->count() > 0) c.eval.n = c.n;
   if (c.x_option->count() > 0) c.eval.x = c.x;
   if (c.k_option->count() > 0) c.eval.k = c.k;
+  if (c.active_option->count() > 0) c.eval.active = c.active;
   return run_eval(io, c.eval);
 }
 

@@ -43,6 +43,7 @@ struct EvalArgs {
   std::optional<std::string> n;
   std::optional<std::string> x;
   std::optional<std::string> k;
+  std::optional<std::string> active;  // eps: list the active pieces and the stationarity
   bool gradient = false;
   bool hessian = false;
   bool all = false;

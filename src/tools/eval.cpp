@@ -6,6 +6,7 @@
 
 #include "kinkbench/minimax.hpp"
 #include "kinkbench/nonsmooth.hpp"
+#include "kinkbench/pieces.hpp"
 #include "tools/arguments.hpp"
 #include "tools/commands.hpp"
 #include "tools/format.hpp"
@@ -34,7 +35,46 @@ struct Evaluation {
   std::vector<double> hessian;
   std::vector<double> values;    // f_1..f_m
   std::vector<double> jacobian;  // m rows of n
+  // --active: per group the active pieces' names and weights, and the measure.
+  double eps = -1;  // < 0: not asked for
+  std::vector<std::vector<std::string>> active;
+  std::vector<std::vector<double>> weights;
+  double stationarity = 0;
 };
+
+// The pieces active within eps at x and the least-norm element's weights on them.
+template <class Problem>
+void take_activity(const Problem& p, Evaluation& e) {
+  const Pieces pieces(p);
+  PieceWorkspace ws(pieces);
+  std::vector<double> lambda(static_cast<size_t>(pieces.piece_count()));
+  std::vector<double> element(static_cast<size_t>(pieces.n()));
+  e.stationarity = pieces.stationarity(e.x, e.eps, ws, lambda, element).norm;
+  for (int g = 1; g <= pieces.group_count(); ++g) {
+    auto& names = e.active.emplace_back();
+    auto& weights = e.weights.emplace_back();
+    for (int i = pieces.first(g); i < pieces.first(g + 1); ++i) {
+      if (!ws.is_active(i)) continue;
+      names.push_back(pieces.name(i));
+      weights.push_back(lambda[static_cast<size_t>(i)]);
+    }
+  }
+}
+
+// "active   = eps E: f1 (w1), f2 (w2)", the weights those of the least-norm element;
+// groups as "1: ...; 2: ..." when there are several.
+void print_activity(std::FILE* out, const Evaluation& e) {
+  std::string text = e.active.empty() ? "none, the objective is smooth" : "";
+  for (size_t g = 0; g < e.active.size(); ++g) {
+    text += g ? "; " : "";
+    if (e.active.size() > 1) text += std::to_string(g + 1) + ": ";
+    for (size_t i = 0; i < e.active[g].size(); ++i) {
+      text += (i ? ", " : "") + e.active[g][i] + " (" + number_text(e.weights[g][i]) + ")";
+    }
+  }
+  std::fprintf(out, "active   = eps %s: %s\n", number_text(e.eps).c_str(), text.c_str());
+  std::fprintf(out, "stationarity = %s\n", number_text(e.stationarity).c_str());
+}
 
 size_t packed_size(int n) { return static_cast<size_t>(n) * static_cast<size_t>(n + 1) / 2; }
 
@@ -57,6 +97,7 @@ void print_text(std::FILE* out, const Request& r, const Evaluation& e) {
     std::fprintf(out, "gradient%s = %s\n", of.c_str(), numbers_text(e.gradient).c_str());
   if (r.hessian)
     std::fprintf(out, "hessian%s  = %s\n", of.c_str(), numbers_text(e.hessian).c_str());
+  if (e.eps >= 0) print_activity(out, e);
   if (!r.all) return;
   std::fprintf(out, "values   = %s\n", numbers_text(e.values).c_str());
   const auto n = static_cast<size_t>(r.n);
@@ -80,6 +121,19 @@ void print_json(std::FILE* to, const Request& r, const Evaluation& e) {
   out["value"] = json_number(e.value);
   if (r.gradient) out["gradient"] = json_numbers(e.gradient);
   if (r.hessian) out["hessian"] = json_numbers(e.hessian);
+  if (e.eps >= 0) {
+    Json groups = Json::array();
+    for (size_t g = 0; g < e.active.size(); ++g) {
+      Json pieces = Json::array();
+      for (size_t i = 0; i < e.active[g].size(); ++i) {
+        pieces.push_back({{"piece", e.active[g][i]}, {"weight", json_number(e.weights[g][i])}});
+      }
+      groups.push_back(std::move(pieces));
+    }
+    out["active"] = {{"eps", json_number(e.eps)},
+                     {"groups", std::move(groups)},
+                     {"stationarity", json_number(e.stationarity)}};
+  }
   if (r.all) {
     out["values"] = json_numbers(e.values);
     Json rows = Json::array();
@@ -113,6 +167,7 @@ int run_stream(const Console& io, const EvalArgs& args, const Request& r) {
     return usage_error(io.err, "eval", "--stream reads the points from standard input, not --x");
   if (r.hessian) return usage_error(io.err, "eval", "--stream does not give the Hessian");
   if (r.all) return usage_error(io.err, "eval", "--stream does not take --all");
+  if (args.active) return usage_error(io.err, "eval", "--stream does not take --active");
   StreamSetup setup;
   setup.collection = r.collection;
   setup.problem = r.problem;
@@ -179,6 +234,14 @@ int run_eval(const Console& io, const EvalArgs& args) {
   }
 
   Evaluation e;
+  if (args.active) {
+    const auto eps = point_option(*args.active);
+    if (!eps.ok() || eps.value.size() != 1 || !(eps.value[0] >= 0)) {
+      return usage_error(io.err, "eval",
+                         "--active takes one number >= 0, got '" + *args.active + "'");
+    }
+    e.eps = eps.value[0];
+  }
   if (r.gradient) e.gradient.assign(static_cast<size_t>(r.n), 0.0);
   if (r.hessian) e.hessian.assign(packed_size(r.n), 0.0);
   if (minimax) {
@@ -208,6 +271,7 @@ int run_eval(const Console& io, const EvalArgs& args) {
       p->values(e.x, e.values);
       p->jacobian(e.x, e.jacobian);
     }
+    if (e.eps >= 0) take_activity(*p, e);
   } else {
     const auto& info = nonsmooth_problems()[row];
     const auto p = NonsmoothProblem::create(r.problem, r.n);
@@ -218,6 +282,7 @@ int run_eval(const Console& io, const EvalArgs& args) {
     p->value(e.x, e.value);
     if (r.gradient) p->gradient(e.x, e.gradient);
     if (r.hessian) p->hessian(e.x, e.hessian);
+    if (e.eps >= 0) take_activity(*p, e);
   }
   if (args.json) {
     print_json(io.out, r, e);

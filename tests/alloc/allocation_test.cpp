@@ -3,12 +3,14 @@
 // every allocation made while a routine runs.
 #include <gtest/gtest.h>
 
+#include <span>
 #include <vector>
 
 #include "counting_new.hpp"
 #include "kinkbench/kinkbench.h"
 #include "kinkbench/minimax.hpp"
 #include "kinkbench/nonsmooth.hpp"
+#include "kinkbench/pieces.hpp"
 
 using kbtest::allocations_in;
 
@@ -73,4 +75,35 @@ TEST(Allocation, ObjectEvaluationNeverAllocates) {
               (void)ns->reset_counts();
             }),
             0);
+}
+
+// The decomposition's evaluation, activity and least-norm solve use only the caller's
+// spans and a workspace made beforehand, for every problem of both collections.
+TEST(Allocation, PiecesActiveAndStationarityNeverAllocate) {
+  auto check = [](const kinkbench::Pieces& p, std::span<const double> x, const char* name,
+                  int number) {
+    kinkbench::PieceWorkspace ws(p);
+    const auto n = static_cast<size_t>(p.n());
+    const auto count = static_cast<size_t>(p.piece_count());
+    std::vector<double> ds(n), phi(count), dphi(count * n), lambda(count), z(n);
+    double s = 0;
+    EXPECT_EQ(allocations_in([&] {
+                p.evaluate(x, s, ds, phi, dphi);
+                (void)p.objective(s, phi);
+                p.active(x, 1e-6, ws);
+                // A generous eps makes the solver work on many active pieces.
+                (void)p.stationarity(x, 1e3, ws, lambda, z);
+                (void)p.stationarity(x, 0, ws, lambda, z);
+              }),
+              0)
+        << name << " problem " << number;
+  };
+  for (const auto& info : kinkbench::minimax_problems()) {
+    const auto q = kinkbench::MinimaxProblem::create(info.number, info.min_n, info.m);
+    check(kinkbench::Pieces(*q), q->start(), "minimax", info.number);
+  }
+  for (const auto& info : kinkbench::nonsmooth_problems()) {
+    const auto q = kinkbench::NonsmoothProblem::create(info.number, info.min_n);
+    check(kinkbench::Pieces(*q), q->start(), "nonsmooth", info.number);
+  }
 }

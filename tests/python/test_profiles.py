@@ -34,7 +34,7 @@ def logdir(tmp_path):
     for solver, runs in RUNS.items():
         for number, values in runs.items():
             f0, fstar, status = PROBLEMS[number]
-            header = {"solver": solver, "collection": "nonsmooth", "problem": number, "n": 2,
+            header = {"log_format": 1, "solver": solver, "collection": "nonsmooth", "problem": number, "n": 2,
                       "form": "f", "f0": f0, "fstar": fstar, "fstar_status": status, "budget": 10}
             best, body = INF, []
             for i, v in enumerate(values, start=1):
@@ -48,11 +48,12 @@ def logdir(tmp_path):
 
 
 def key(number):
-    return ("nonsmooth", number, 2)
+    return ("nonsmooth", number, 2, 0, None)  # collection, problem, n, start, seed
 
 
 def test_reference_values_take_the_stored_or_the_lowest_reached(logdir):
-    assert profiles.reference_values(profiles.read_logs(logdir)) == {key(1): 0.0, key(2): -1.0, key(3): -3.0}
+    assert profiles.reference_values(profiles.read_logs(logdir)) == {
+        key(i)[:3]: v for i, v in ((1, 0.0), (2, -1.0), (3, -3.0))}
 
 
 @pytest.mark.parametrize(
@@ -100,9 +101,9 @@ def test_a_run_log_reads_back(tmp_path):
     with RunLog(p, "s", tmp_path, budget=3) as log:
         for i in range(5):
             log.fun(p.x0 * (1 - i / 4))
-    run = profiles.read_log(log.path)
+    run = profiles.read_logs(tmp_path)[0]
     assert (run.solver, run.key, run.f0, run.fstar, run.budget, run.outcome) == (
-        "s", ("nonsmooth", 1, 2), p.value(p.x0), p.best_value, 3, "budget")
+        "s", ("s", "nonsmooth", 1, 2, 0, None), p.value(p.x0), p.best_value, 3, "budget")
     assert run.evals == [1, 2, 3] and run.values == [p.value(p.x0 * (1 - i / 4)) for i in range(3)]
 
 
@@ -121,7 +122,7 @@ def test_the_command_draws_both_profiles(logdir, tmp_path, capsys):
     "make, says",
     [
         (lambda d: None, "no run logs (*.jsonl) found"),
-        (lambda d: (d / "x.jsonl").write_text('{"a": 1}\n'), "x.jsonl:1: not a run log header"),
+        (lambda d: (d / "x.jsonl").write_text('{"a": 1}\n'), "x.jsonl:1: not a run log header (no log_format)"),
     ],
 )
 def test_the_command_refuses_a_folder_without_logs(tmp_path, capsys, make, says):
@@ -129,3 +130,119 @@ def test_the_command_refuses_a_folder_without_logs(tmp_path, capsys, make, says)
     assert profiles.main([str(tmp_path), "-o", str(tmp_path / "p")]) == 2
     err = capsys.readouterr().err
     assert err.count("\n") == 1 and says in err and err.startswith("kinkbench.profiles: ")
+
+
+# ------------------------------------------------------- faults found in use and audits
+
+import fake_logs  # noqa: E402
+
+
+def runs_of(folder):
+    return profiles.read_logs(folder)
+
+
+def test_a_value_exactly_on_the_target_solves_and_nan_never_does(tmp_path):
+    # tau = 0.5 on f0 = 4, f* = 0: the target is 2.0 exactly; NaN at 2 must not stop the
+    # search for the first value that meets it.
+    fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, float("nan"), 2.0, 1.0])
+    fake_logs.write(tmp_path, "A", "nonsmooth", 2, 2, f0=4.0, fstar=0.0, values=[4.0, 2.0000000000000004])
+    (one, two) = runs_of(tmp_path)
+    assert profiles.solved_at(one, 0.5, 0.0) == 3
+    assert profiles.solved_at(two, 0.5, 0.0) == math.inf
+    # The lowest value reached, where no f* is stored, passes over the NaN too.
+    fake_logs.write(tmp_path / "b", "A", "nonsmooth", 3, 5, f0=1.0, fstar=None, values=[float("nan"), -2.0, 0.5])
+    assert profiles.reference_values(runs_of(tmp_path / "b")) == {("nonsmooth", 3, 5): -2.0}
+
+
+def test_the_command_refuses_tau_1_even_with_good_logs(logdir, tmp_path, capsys):
+    assert profiles.main([str(logdir), "-o", str(tmp_path / "p"), "--tau", "0.1", "1"]) == 2
+    assert capsys.readouterr().err == "kinkbench.profiles: every tau must lie in (0, 1), got 1\n"
+    assert not list(tmp_path.glob("p-*"))
+
+
+def test_duplicate_runs_are_refused_naming_both_files(tmp_path, capsys):
+    first = fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=1.0, fstar=0.0, values=[1.0, 0.5])
+    again = fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=1.0, fstar=0.0, values=[1.0], name="copy.jsonl")
+    assert profiles.main([str(tmp_path), "-o", str(tmp_path / "out" / "p")]) == 2
+    err = capsys.readouterr().err
+    assert err.count("\n") == 1 and "duplicate run A on nonsmooth 1 n=2 start 0" in err
+    assert str(first) in err and str(again) in err
+
+
+def test_mixed_budgets_are_refused_unless_asked(tmp_path, capsys):
+    fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=1.0, fstar=0.0, values=[1.0, 0.5], budget=100)
+    fake_logs.write(tmp_path, "B", "nonsmooth", 1, 2, f0=1.0, fstar=0.0, values=[1.0, 0.5], budget=50)
+    assert profiles.main([str(tmp_path), "-o", str(tmp_path / "out" / "p"), "--format", "png"]) == 2
+    assert "budget differs for the runs: 100 in " in capsys.readouterr().err
+    assert profiles.main([str(tmp_path), "-o", str(tmp_path / "out" / "p"), "--format", "png",
+                          "--mixed-budgets"]) == 0
+
+
+@pytest.mark.parametrize("fmt", profiles.FORMATS)
+def test_every_format_listed_is_written(logdir, tmp_path, fmt):
+    pytest.importorskip("matplotlib")
+    written = profiles.draw(profiles.read_logs(logdir), tmp_path / "p", (0.1,), (fmt,), kinds=("data",))
+    assert [p.name for p in written] == [f"p-data.{fmt}"] and written[0].stat().st_size > 0
+
+
+def test_an_unknown_format_is_refused_by_name(logdir, tmp_path, capsys):
+    with pytest.raises(SystemExit):
+        profiles.main([str(logdir), "-o", str(tmp_path / "p"), "--format", "bmp"])
+    assert "invalid choice: 'bmp'" in capsys.readouterr().err
+
+
+def mixed_sets(folder):
+    """SLSQP alone on minimax 1 and 2; A and B on nonsmooth 1 and 2, but B not on 2."""
+    for number in (1, 2):
+        fake_logs.write(folder, "SLSQP", "minimax", number, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    fake_logs.write(folder, "A", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 3.0, 0.1])
+    fake_logs.write(folder, "B", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    fake_logs.write(folder, "A", "nonsmooth", 2, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+
+
+def panel_curves(fig):
+    """{axes title: {gid: (xs, ys)}} of a drawn figure."""
+    return {ax.get_title(): {line.get_gid(): (list(line.get_xdata()), list(line.get_ydata()))
+                             for line in ax.get_lines()} for ax in fig.axes}
+
+
+def test_collections_are_drawn_apart_on_the_cases_all_their_solvers_ran(tmp_path):
+    pytest.importorskip("matplotlib")
+    mixed_sets(tmp_path)
+    runs = profiles.read_logs(tmp_path)
+    group_list = profiles.groups(runs)
+    assert [(g.title, sorted({r.solver for r in g.runs}), g.left_out, g.alone) for g in group_list] == [
+        ("minimax", ["SLSQP"], {}, {"SLSQP"}), ("nonsmooth", ["A", "B"], {"A": 1}, set())]
+    fig = profiles.figure(group_list, "performance", (0.1,), profiles.reference_values(runs))
+    shown = panel_curves(fig)
+    # One row per collection; on nonsmooth 1 alone, B needed 2 and A 3 evaluations.
+    assert set(shown) == {"minimax, $\\tau = 10^{-1}$", "nonsmooth, $\\tau = 10^{-1}$"}
+    nonsmooth = shown["nonsmooth, $\\tau = 10^{-1}$"]
+    assert set(nonsmooth) == {"curve nonsmooth A", "curve nonsmooth B"}
+    assert nonsmooth["curve nonsmooth B"][1] == [0.0, 1.0, 1.0]
+    assert nonsmooth["curve nonsmooth A"][0][1] == 1.5 and nonsmooth["curve nonsmooth A"][1] == [0.0, 1.0, 1.0]
+    assert fig.axes[1].get_xlabel() == "evaluations / the fewest any run needed"
+    legend = [t.get_text() for t in fig.legends[0].get_texts()]
+    assert legend == ["SLSQP: 2 problems, 2 runs, alone", "A: 1 problems, 1 runs", "B: 1 problems, 1 runs"]
+
+
+def test_own_sets_count_each_solver_over_its_runs_and_mark_the_solver_alone(tmp_path):
+    pytest.importorskip("matplotlib")
+    mixed_sets(tmp_path)
+    fake_logs.write(tmp_path, "C", "nonsmooth", 3, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    runs = profiles.read_logs(tmp_path)
+    group_list = profiles.groups(runs, own_sets=True)
+    assert [g.alone for g in group_list] == [{"SLSQP"}, {"C"}]
+    fig = profiles.figure(group_list, "data", (0.1,), profiles.reference_values(runs))
+    legend = [t.get_text() for t in fig.legends[0].get_texts()]
+    assert "C: 1 problems, 1 runs, alone" in legend and "A: 2 problems, 2 runs" in legend
+    a = panel_curves(fig)["nonsmooth, $\\tau = 10^{-1}$"]["curve nonsmooth A"]
+    assert a[0][1:3] == [2.0, 3.0] and a[1][1:3] == [0.5, 1.0]
+
+
+def test_solvers_sharing_no_case_are_refused_unless_counted_over_their_own(tmp_path, capsys):
+    fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    fake_logs.write(tmp_path, "B", "nonsmooth", 2, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    assert profiles.main([str(tmp_path), "-o", str(tmp_path / "out" / "p"), "--format", "png"]) == 2
+    assert "share no (problem, n, start) case" in capsys.readouterr().err
+    assert profiles.main([str(tmp_path), "-o", str(tmp_path / "out" / "p"), "--format", "png", "--own-sets"]) == 0

@@ -64,3 +64,13 @@ def test_the_script_writes_logs_and_pictures(script, tmp_path, capsys):
         assert len(list((tmp_path / "logs" / folder).glob("*.jsonl"))) == 25
     for name in ("profiles-data.png", "profiles-performance.svg"):
         assert (pictures.parent / name).exists()
+
+
+def test_by_default_everything_goes_under_out_of_the_current_folder(script, tmp_path, monkeypatch, capsys):
+    pytest.importorskip("matplotlib")
+    monkeypatch.chdir(tmp_path)
+    assert script["main"](["reference_run.py", "--budget", "5"]) == 0
+    written = sorted(str(p.relative_to(tmp_path)) for p in tmp_path.rglob("*") if p.is_file())
+    assert all(name.startswith("out/") for name in written) and len(written) == 104
+    assert "out/reference-run-profiles-performance.png" in written
+    assert "wrote out/reference-run-profiles-data.png" in capsys.readouterr().out

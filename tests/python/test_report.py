@@ -1,0 +1,178 @@
+"""The report: its tables worked out by hand, its pictures checked by what they show, and
+what the page says of mixed sets, partial runs, duplicates and a reference folder.
+
+The campaign below (f* = 0, f0 = 8 everywhere, budget 10):
+  nonsmooth 1, n = 2, starts 0 and 1:  A  [8, 4, 0.5] and [8, 8, 8, 8]
+                                       B  [8, 0.7]    and [8, 0.05]
+  nonsmooth 2, n = 5, start 0:         A  [8, 0.001]            B  [8, 2, 1, 0.6]
+tau = 0.1 (target 0.8): A solves (1, s0) at 3, not (1, s1) (4 spent), (2) at 2;
+                        B solves (1, s0) at 2, (1, s1) at 2, (2) at 4 (0.6).
+  ERT on problem 1: A (3 + 4) / 1 = 7, B (2 + 2) / 2 = 2; on problem 2: A 2, B 4.
+tau = 0.01 (target 0.08): A solves only (2) at 2; B only (1, s1) at 2.
+  ERT on problem 1: A inf, B (2 spent by s0 + 2) / 1 = 4; on problem 2: A 2, B inf.
+"""
+
+import csv
+import json
+
+import pytest
+
+import fake_logs
+from kinkbench import logs, report
+
+pytest.importorskip("matplotlib")
+
+RUNS = {
+    ("A", 1, 0): [8, 4, 0.5], ("A", 1, 1): [8, 8, 8, 8], ("A", 2, 0): [8, 0.001],
+    ("B", 1, 0): [8, 0.7], ("B", 1, 1): [8, 0.05], ("B", 2, 0): [8, 2, 1, 0.6],
+}
+
+
+def campaign(folder, runs=RUNS, **more):
+    for (solver, problem, start), values in runs.items():
+        fake_logs.write(folder, solver, "nonsmooth", problem, 2 if problem == 1 else 5, start, f0=8.0, fstar=0.0,
+                        values=[float(v) for v in values], budget=10, **more)
+    return folder
+
+
+@pytest.fixture(scope="module")
+def built(tmp_path_factory):
+    root = tmp_path_factory.mktemp("report")
+    folder = campaign(root / "logs", stationarity={"1e-06": 0.5, "0.001": 0.25})
+    return report.build(folder, root / "out", taus=(0.1, 0.01)), root
+
+
+def test_the_tables_hold_gaps_successes_and_ert(built):
+    result, root = built
+    with open(root / "out" / "tables.csv", newline="") as handle:
+        table = list(csv.DictReader(handle))
+    got = {(r["problem"], r["solver"]): (r["runs"], r["median gap"], r["solved 0.1"], r["ERT 0.1"], r["solved 0.01"],
+                                         r["ERT 0.01"]) for r in table}
+    assert got == {
+        ("1", "A"): ("2", "4.25", "1/2", "7.0", "0/2", "inf"),
+        ("1", "B"): ("2", "0.375", "2/2", "2.0", "1/2", "4.0"),
+        ("2", "A"): ("1", "0.001", "1/1", "2.0", "1/1", "2.0"),
+        ("2", "B"): ("1", "0.6", "1/1", "4.0", "0/1", "inf"),
+    }
+    assert [r["stationarity 0.001"] for r in table] == ["0.25"] * 4  # beside the gap, smallest eps first
+    assert list(table[0])[:10] == ["collection", "problem", "n", "solver", "runs", "median gap", "best gap",
+                                   "worst gap", "stationarity 1e-06", "stationarity 0.001"]
+    md = (root / "out" / "tables.md").read_text().splitlines()
+    assert len(md) == 6 and md[2].startswith("| nonsmooth | 1 | 2 | A | 2 | 4.25 | 0.5 | 8 | 0.5 | 0.25 | 1/2 | 7 |")
+    tex = (root / "out" / "tables.tex").read_text()
+    assert "nonsmooth & 2 & 5 & B & 1 & 0.6 & 0.6 & 0.6 & 0.5 & 0.25 & 1/1 & 4 & 0/1 & $\\infty$ \\\\" in tex
+
+
+def test_the_page_shows_every_section_and_links_its_files(built):
+    result, root = built
+    page = result.index.read_text()
+    for anchor in ("profiles", "tables", "convergence", "provenance"):
+        assert f'<h2 id="{anchor}">' in page
+    for name in ("nonsmooth-data", "nonsmooth-data-n1", "nonsmooth-performance", "nonsmooth-ecdf",
+                 "nonsmooth-01-n2", "nonsmooth-02-n5"):
+        assert f'src="img/{name}.png"' in page and (root / "out" / "img" / f"{name}.svg").exists()
+    assert 'data-collection="nonsmooth" data-n="5" data-form="f" data-solver="B"' in page
+    assert '<input type="checkbox" name="solver" value="A" checked>' in page
+    assert 'name="convexity"' not in page  # the catalogue does not say yet
+    assert "2026-12-09T03:00:00+00:00 to 2026-12-09T03:00:00+00:00" in page
+    assert 'class="problems"' not in page and 'class="note"' not in page
+
+
+def test_the_profiles_drawn_are_the_ones_worked_out_by_hand(built):
+    result, root = built
+    data = json.loads((root / "out" / "img" / "nonsmooth-data.json").read_text())
+    # tau = 0.1: A's runs solve at 3, never, 2; B's at 2, 2, 4; the budget is 10.
+    assert data["0.1"] == {"A": {"x": [1, 2, 3, 10], "y": [0, 1 / 3, 2 / 3, 2 / 3]},
+                           "B": {"x": [1, 2, 2, 4, 10], "y": [0, 1 / 3, 2 / 3, 1, 1]}}
+    per_n1 = json.loads((root / "out" / "img" / "nonsmooth-data-n1.json").read_text())["0.1"]["A"]
+    assert per_n1["x"][1:3] == [2 / 6, 3 / 3]  # problem 2 has n = 5, problem 1 n = 2
+    ratios = json.loads((root / "out" / "img" / "nonsmooth-performance.json").read_text())["0.1"]
+    # Fewest per case: (1, s0) 2, (1, s1) 2, (2) 2: A's ratios 1.5 and 1, B's 1, 1 and 2.
+    assert ratios["A"]["x"][:3] == [1, 1, 1.5] and ratios["B"]["x"][:4] == [1, 1, 1, 2]
+
+
+def test_a_convergence_plot_draws_the_median_and_the_band_of_the_starts(tmp_path):
+    runs = logs.read_table(campaign(tmp_path)).runs
+    mine = [r for r in runs if r.problem == 1]
+    fig = report.convergence(mine, 0.0, "nonsmooth 1")
+    ax = fig.axes[0]
+    lines = {line.get_gid(): list(line.get_ydata()) for line in ax.get_lines()}
+    # A: best so far [8, 4, 0.5, 0.5] and [8, 8, 8, 8]; median (8, 6, 4.25, 4.25).
+    assert lines["median A"] == [8.0, 6.0, 4.25, 4.25]
+    assert lines["median B"] == [8.0, 0.375, 0.375, 0.375]
+    (band_a, band_b) = ax.collections
+    low, high = band_a.get_paths()[0].vertices[:, 1].min(), band_a.get_paths()[0].vertices[:, 1].max()
+    assert (low, high) == (0.5, 8.0)
+    assert ax.get_xscale() == ax.get_yscale() == "log" and ax.get_xlabel() == "evaluations"
+    assert [t.get_text() for t in ax.get_legend().get_texts()] == ["A (2 runs)", "B (2 runs)"]
+
+
+def test_the_ecdf_counts_run_target_pairs(built):
+    result, root = built
+    runs = result.compared
+    group = report.profiles.groups(runs)[0]
+    fig = report.ecdf_figure(group, (0.1, 0.01), report.profiles.reference_values(runs))
+    a = next(line for line in fig.axes[0].get_lines() if line.get_gid() == "ecdf nonsmooth A")
+    # A's 6 (run, tau) pairs: reached at 3, 2 (tau 0.1) and 2 (tau 0.01); the rest never.
+    assert list(a.get_xdata()) == [1, 2, 2, 3, 10] and list(a.get_ydata()) == [0, 1 / 6, 2 / 6, 3 / 6, 3 / 6]
+
+
+def test_mixed_sets_are_compared_on_the_common_cases_with_a_note(tmp_path):
+    runs = dict(RUNS)
+    del runs[("B", 1, 1)]
+    result = report.build(campaign(tmp_path / "logs", runs), tmp_path / "out", taus=(0.1,))
+    page = result.index.read_text()
+    assert ("The solvers ran different sets in nonsmooth: the pictures and tables compare only the 2 (problem, n, "
+            "start) cases all of A, B finished; runs left out: A 1.") in page
+    assert "missing run: B on nonsmooth 1 n=2 start 1" in page
+    assert sorted((r.solver, r.problem, r.start) for r in result.compared) == [
+        ("A", 1, 0), ("A", 2, 0), ("B", 1, 0), ("B", 2, 0)]
+
+
+def test_partial_and_duplicate_runs_are_named_on_the_page(tmp_path, capsys):
+    folder = campaign(tmp_path / "logs")
+    partial = fake_logs.write(folder, "A", "nonsmooth", 3, 2, f0=8.0, fstar=0.0, values=[8.0], budget=10,
+                              outcome=None, partial=True)
+    copy = fake_logs.write(folder, "B", "nonsmooth", 2, 5, f0=8.0, fstar=0.0, values=[8.0], budget=10,
+                           name="again.jsonl")
+    assert report.main([str(folder), "-o", str(tmp_path / "out")]) == 2
+    assert "duplicate run B on nonsmooth 2 n=5 start 0" in capsys.readouterr().err
+    assert report.main([str(folder), "-o", str(tmp_path / "out"), "--allow-duplicates"]) == 0
+    page = (tmp_path / "out" / "index.html").read_text()
+    assert f"unfinished (a .partial file): {partial}" in page and str(copy) in page
+    assert "missing run: B on nonsmooth 2 n=5 start 0" in page  # neither copy is drawn
+
+
+def test_a_reference_folder_is_drawn_beside_and_marked(tmp_path):
+    mine = {k: v for k, v in RUNS.items() if k[0] == "A"}
+    theirs = {k: v for k, v in RUNS.items() if k[0] == "B"}
+    result = report.build(campaign(tmp_path / "mine", mine), tmp_path / "out", taus=(0.1,),
+                          reference=[campaign(tmp_path / "reference", theirs)])
+    page = result.index.read_text()
+    assert "Reference solvers (from the reference folders): B." in page and "<td>B (reference)</td>" in page
+    assert {r.solver for r in result.compared} == {"A", "B"}
+
+
+def test_filters_choose_the_runs_and_convexity_appears_when_the_catalogue_has_it(tmp_path, monkeypatch):
+    folder = campaign(tmp_path / "logs")
+    result = report.build(folder, tmp_path / "out", taus=(0.1,), n_min=3)
+    assert {r.problem for r in result.compared} == {2}
+    monkeypatch.setattr(report, "convexity_of", lambda: {("nonsmooth", 1): "convex", ("nonsmooth", 2): "nonconvex"})
+    result = report.build(folder, tmp_path / "out2", taus=(0.1,), convexity=["convex"])
+    assert {r.problem for r in result.compared} == {1}
+    page = result.index.read_text()
+    assert '<select name="convexity"><option value="">any</option><option value="convex">' in page
+    assert 'data-collection="nonsmooth" data-n="2" data-form="f" data-convexity="convex" data-solver="A"' in page
+    with pytest.raises(logs.LogError, match="no finished run is left after the filters"):
+        report.build(folder, tmp_path / "out3", solvers=["C"])
+
+
+def test_the_command_says_what_it_wrote_and_refuses_tau_1(tmp_path, capsys):
+    folder = campaign(tmp_path / "logs")
+    assert report.main([str(folder), "-o", str(tmp_path / "out"), "--tau", "1"]) == 2
+    assert capsys.readouterr().err == "kinkbench.report: every tau must lie in (0, 1), got 1\n"
+    assert not (tmp_path / "out").exists()
+    assert report.main([str(folder), "-o", str(tmp_path / "out"), "--tau", "0.1"]) == 0
+    out = capsys.readouterr().out.splitlines()
+    assert out[0] == "6 runs compared of 6 read; 0 problems found in the folders"
+    assert out[-1].startswith(f"wrote {tmp_path / 'out' / 'index.html'} and ")
