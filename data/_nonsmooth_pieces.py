@@ -186,21 +186,21 @@ def piece_names(number):
         2: [_signed("t")],
         3: [["f1", "f2", "f3"]],
         4: [["f1", "f2", "f3"]],
-        5: [["p1", "p2", "p3"]],
-        6: [["0", "c1", "c2"]],
-        7: [["0", "t"]],
+        5: [["f1", "f2", "f3"]],
+        6: [["f1", "f2", "f3"]],  # s, s + c1, s + c2: s is added to all three alike
+        7: [["f1", "f2"]],  # -x1 - x2 and -x1 - x2 + t
         8: [["0", "t"]],
         9: [_signed("t")],
         11: [["0", "c1", "c2", "c3"]],
         12: [[f"d{i}" for i in range(1, 11)]],
         13: [["0"] + [f"r{i}" for i in range(1, 11)]],
-        14: [_signed(f"a{i}") for i in range(1, 4)],
-        15: [_signed(f"r{i}") for i in range(1, 52)],
+        14: [_signed(f"t{i}") for i in range(1, 4)],
+        15: [_signed(f"r{i}") for i in range(0, 51)],
         16: [[f"f{k}" for k in range(1, 6)]],
         17: [["F1", "F2", "F3"]],
         19: [[f"x{i}^2" for i in range(1, 21)]],
         20: [[f"+x{i}" for i in range(1, 21)] + [f"-x{i}" for i in range(1, 21)]],
-        25: [_signed("q")] + [["0", f"h{j}"] for j in range(1, 6)]
-        + [["0", f"-x{i}"] for i in range(1, 16)],
+        25: [_signed("u")] + [["0", f"h{j}"] for j in range(1, 6)]
+        + [["0", f"x{i}"] for i in range(1, 16)],
     }
     return names.get(number)

@@ -243,7 +243,15 @@ def special_groups(number, x):
     x = np.asarray(x, dtype=float)
     n = x.size
     if number == 10:
-        return [("|x2|", ["+x2", "-x2"], np.array([x[1], -x[1]]))]
+        # the regions as pieces: r1 (x1 > |x2|), then +-r2 (0 < x1 <= |x2|) and +-r3 (x1 <= 0)
+        # by the sign of x2; only the region holding x is present, both signs when x2 = 0
+        vals = np.full(5, -np.inf)
+        region = 0 if x[0] > abs(x[1]) else (1 if x[0] > 0 else 3)
+        if region == 0:
+            vals[0] = 0.0
+        else:
+            vals[region], vals[region + 1] = x[1], -x[1]
+        return [("regions", ["r1", "+r2", "-r2", "+r3", "-r3"], vals)]
     if number == 18:
         labels = (["|P1|"] + [f"|P{i}-Q{i}|" for i in range(1, 7)]
                   + [f"|P{i}-P{i + 1}|" for i in range(1, 6)] + ["|P6-E|"])
@@ -256,7 +264,7 @@ def special_groups(number, x):
         import _nonsmooth_lp as lp
 
         d, _, _ = lp.table21()
-        return [(f"mu{j}", [str(i) for i in range(1, 49)], -(d[j - 1] - x)) for j in range(1, 49)]
+        return [(f"mu{j}", [f"x{i}" for i in range(1, 49)], -(d[j - 1] - x)) for j in range(1, 49)]
     if number == 22:
         return [("max", [f"x{i}" for i in range(1, n + 1)], x)]
     h = np.array([[1.0 / (i + j + 1) for j in range(n)] for i in range(n)])

@@ -316,7 +316,7 @@ f₁ = x₁⁴ + x₂²,   f₂ = (2 − x₁)² + (2 − x₂)²,   f₃ = 2·e
     5: dict(
         title="two planes and a paraboloid",
         formula="""\
-f = max(p₁, p₂, p₃),  p₁ = 5·x₁ + x₂,  p₂ = −5·x₁ + x₂,  p₃ = x₁² + x₂² + 4·x₂""",
+f = max(f₁, f₂, f₃),  f₁ = 5·x₁ + x₂,  f₂ = −5·x₁ + x₂,  f₃ = x₁² + x₂² + 4·x₂""",
         kinks=(
             "On the segment x₁ = 0, −3 < x₂ < 0, where the two planes meet above the "
             "paraboloid, and on the curves where the paraboloid meets one of the planes."
@@ -325,8 +325,8 @@ f = max(p₁, p₂, p₃),  p₁ = 5·x₁ + x₂,  p₂ = −5·x₁ + x₂,  p
     6: dict(
         title="a paraboloid with two linear penalties",
         formula="""\
-s = x₁² + x₂²,   c₁ = 10·(−4·x₁ − x₂ + 4),   c₂ = 10·(−x₁ − 2·x₂ + 6)
-f = s + max(0, c₁, c₂)      (= max(s, s + c₁, s + c₂))""",
+s = x₁² + x₂²
+f = max(f₁, f₂, f₃),  f₁ = s,  f₂ = s + 10·(−4·x₁ − x₂ + 4),  f₃ = s + 10·(−x₁ − 2·x₂ + 6)""",
         kinks=(
             "On parts of the lines 4·x₁ + x₂ = 4 and x₁ + 2·x₂ = 6, where a penalty turns on, "
             "and of the line x₂ = 3·x₁ + 2, where the two penalties are equal."
@@ -336,7 +336,7 @@ f = s + max(0, c₁, c₂)      (= max(s, s + c₁, s + c₂))""",
         title="a plane and a paraboloid",
         formula="""\
 t = x₁² + x₂² − 1
-f = −x₁ − x₂ + max(0, t)      (= max(−x₁ − x₂, −x₁ − x₂ + t))""",
+f = max(f₁, f₂),  f₁ = −x₁ − x₂,  f₂ = −x₁ − x₂ + t""",
         kinks="On the unit circle x₁² + x₂² = 1, where the two pieces are equal.",
     ),
     8: dict(
@@ -358,7 +358,8 @@ f = −x₁ + 2·t + 1.75·|t|""",
         formula="""\
 f = 5·√(9·x₁² + 16·x₂²)         if x₁ > |x₂|
 f = 9·x₁ + 16·|x₂|              if 0 < x₁ ≤ |x₂|
-f = 9·x₁ + 16·|x₂| − x₁⁹        if x₁ ≤ 0""",
+f = 9·x₁ + 16·|x₂| − x₁⁹        if x₁ ≤ 0
+pieces: r₁ (the first region), ±r₂ and ±r₃ (the other two, by the sign of x₂)""",
         kinks=(
             "On the half-line x₂ = 0, x₁ ≤ 0 (the |x₂|). The region borders x₁ = |x₂| and "
             "x₁ = 0 are not kinks: the gradient is continuous across them."
@@ -396,14 +397,14 @@ the data block it shares with problem 25""",
     14: dict(
         title="product of five variables with three absolute penalties",
         formula="""\
-a₁ = x₁³ + x₂³ + 1,   a₂ = x₂·x₃ − 5·x₄·x₅,   a₃ = x₁² + … + x₅² − 10
-f = x₁·x₂·x₃·x₄·x₅ + 10·(|a₁| + |a₂| + |a₃|)""",
+t₁ = x₁³ + x₂³ + 1,   t₂ = x₂·x₃ − 5·x₄·x₅,   t₃ = x₁² + … + x₅² − 10
+f = x₁·x₂·x₃·x₄·x₅ + 10·(|t₁| + |t₂| + |t₃|)""",
         kinks="On the three surfaces where an argument of an absolute value is 0.",
     ),
     15: dict(
         title="L1 fit of a damped cosine plus exponential, 51 points",
         formula="""\
-tᵢ = (i − 1)/10,  i = 1..51
+tᵢ = i/10,  i = 0..50
 y(t) = 0.5·e^(−t) − e^(−2t) + 0.5·e^(−3t) + 1.5·e^(−1.5t)·sin 7t + e^(−2.5t)·sin 5t
 rᵢ = x₁·e^(−x₂·tᵢ)·cos(x₃·tᵢ + x₄) + x₅·e^(−x₆·tᵢ) − y(tᵢ)
 f = Σᵢ |rᵢ|""",
@@ -477,8 +478,8 @@ f  = Σᵢ |Sᵢ|""",
         title="exact penalty of the dual of the cubic program (15 variables)",
         formula="""\
 y = (x₁..x₅),  λ = (x₆..x₁₅)  (one multiplier per row of A)
-hⱼ = Σᵢ Aᵢⱼ·λᵢ − 2·(C·y)ⱼ − 3·dⱼ·yⱼ² − eⱼ,  j = 1..5,   q = Σⱼ dⱼ·yⱼ³
-f = yᵀ·C·y + 2·|q| − bᵀ·λ + 100·Σⱼ max(0, hⱼ) + 100·Σᵢ₌₁..₁₅ max(0, −xᵢ)
+hⱼ = Σᵢ Aᵢⱼ·λᵢ − 2·(C·y)ⱼ − 3·dⱼ·yⱼ² − eⱼ,  j = 1..5,   u = Σⱼ dⱼ·yⱼ³
+f = yᵀ·C·y + 2·|u| − bᵀ·λ + 100·Σⱼ max(0, hⱼ) + 100·Σᵢ₌₁..₁₅ max(0, −xᵢ)
 A, b, C, d, e: the data of problem 13""",
         kinks="Where some hⱼ = 0, some xᵢ = 0, or Σⱼ dⱼ·yⱼ³ = 0.",
     ),
@@ -679,7 +680,8 @@ STATUS_NOTE = ("Status words: " + "; ".join(f"**{k}**: {v}" for k, v in STATUS_W
                "symbol of each term (`f1`, `r3`, `0` for the zero in max(0, …)), the pieces "
                "of max |fₖ| as `+fk` and `-fk`, an absolute value |t| as `+t` and `-t`; "
                "groups (one per max or absolute value in a sum) are numbered 1.. in the "
-               "order the terms appear in the formula. A piece is active at x\\* when it lies "
+               "order the terms appear in the formula (the names `kinkbench eval --active` uses, "
+               "docs/kinks.md). A piece is active at x\\* when it lies "
                "within 1e-5·max(|f\\*|, |largest piece of its group|) + 1e-13 of that largest "
                "piece: relative to f\\*, with a floor at the rounding level of the pieces.")
 
