@@ -64,6 +64,10 @@ class BuildExt(build_ext):
             if source not in extension.sources:
                 extension.sources.append(source)
         super().build_extensions()
+        # problems() reads the per-problem facts beside the package's modules
+        facts = pathlib.Path(self.build_lib, "kinkbench", "metadata.json")
+        facts.parent.mkdir(parents=True, exist_ok=True)
+        facts.write_bytes((ROOT / "data" / "metadata.json").read_bytes())
 
 
 ParallelCompile("KINKBENCH_BUILD_JOBS").install()

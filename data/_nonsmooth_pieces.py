@@ -171,3 +171,36 @@ def evaluate(number, x):
     """f from the epigraph form (for cross-checks of the form against the library)."""
     smooth, groups = epigraph_form(number)
     return smooth(x) + sum(float(np.max(g(x))) for g in groups)
+
+
+def _signed(symbol):
+    return [f"+{symbol}", f"-{symbol}"]
+
+
+def piece_names(number):
+    """The names of the pieces of epigraph_form(number), group by group, in the formula's own
+    symbols. Groups are numbered 1.. in the order their terms appear in the formula (the
+    smooth part is group 0 and has no pieces); an absolute value |t| is the group (+t, -t)
+    and a penalty max(0, c) the group (0, c). None when there is no epigraph form."""
+    names = {
+        2: [_signed("t")],
+        3: [["f1", "f2", "f3"]],
+        4: [["f1", "f2", "f3"]],
+        5: [["f1", "f2", "f3"]],
+        6: [["f1", "f2", "f3"]],  # s, s + c1, s + c2: s is added to all three alike
+        7: [["f1", "f2"]],  # -x1 - x2 and -x1 - x2 + t
+        8: [["0", "t"]],
+        9: [_signed("t")],
+        11: [["0", "c1", "c2", "c3"]],
+        12: [[f"d{i}" for i in range(1, 11)]],
+        13: [["0"] + [f"r{i}" for i in range(1, 11)]],
+        14: [_signed(f"t{i}") for i in range(1, 4)],
+        15: [_signed(f"r{i}") for i in range(0, 51)],
+        16: [[f"f{k}" for k in range(1, 6)]],
+        17: [["F1", "F2", "F3"]],
+        19: [[f"x{i}^2" for i in range(1, 21)]],
+        20: [[f"+x{i}" for i in range(1, 21)] + [f"-x{i}" for i in range(1, 21)]],
+        25: [_signed("u")] + [["0", f"h{j}"] for j in range(1, 6)]
+        + [["0", f"x{i}"] for i in range(1, 16)],
+    }
+    return names.get(number)

@@ -23,6 +23,7 @@ import numpy as np
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import kinkbench  # noqa: E402
+import _claims  # noqa: E402
 import _nonsmooth_lp as lp  # noqa: E402
 
 LP_TOLERANCE = 1e-9  # relative to max(1, |f*|); HiGHS's own optimality tolerance is 1e-7
@@ -274,6 +275,23 @@ def main(argv):
         print(f"check.py: {err}", file=sys.stderr)
         return 2
     passed, failed = check_sections(data)
+    # the claims beyond the values themselves (data/_claims.py), metadata.json beside the file
+    meta_path = os.path.join(os.path.dirname(os.path.abspath(path)), "metadata.json")
+    try:
+        metadata = None
+        if os.path.exists(meta_path):
+            with open(meta_path, encoding="utf-8") as fh:
+                metadata = json.load(fh)
+        claims = list(_claims.run(data, metadata))
+    except Exception as err:  # a file the claims cannot read fails them, not the run
+        claims = [("claims", [f"{type(err).__name__}: {err}"], None)]
+    for label, failures, note in claims:
+        if failures:
+            failed += 1
+            print(f"FAIL {label}: " + "; ".join(failures))
+        else:
+            passed += 1
+            print(f"ok   {label}" + (f": {note}" if note else ""))
     print(f"{passed} passed, {failed} failed")
     return 1 if failed else 0
 

@@ -103,7 +103,9 @@ def _starts(p, count, rng):
 
 
 def _agree(value, best):
-    return abs(value - best) <= 1e-8 * max(1.0, abs(best))
+    """Within 1e-8 relative of f* (absolute when f* is 0): an absolute floor of 1e-8 would
+    count every start as agreeing where f* itself is 1e-7 or 4e-11."""
+    return abs(value - best) <= 1e-8 * (abs(best) if best != 0 else 1.0)
 
 
 def _lists(a):

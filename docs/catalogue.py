@@ -1,11 +1,13 @@
 """Writes the problem catalogue (docs/problems.md, docs/minimax.md, docs/nonsmooth.md) and
-its contour pictures (docs/img/*.png).
+its pictures (docs/img/*.png): contours for two variables, and for more a plane section
+through x* and one-dimensional slices through x*.
 
 The formulas and the notes on kinks are written by hand below; every number on the pages
-(start, value there, f*, x*, active set, ray) comes from the library itself (`import
-kinkbench`) or from data/optima.json. Without that file the pages say "not yet computed".
+(start, value there, f*, x*, active pieces, facts, ray) comes from the library itself
+(`import kinkbench`), data/optima.json or data/metadata.json. Without the data files the
+pages say "not yet computed". docs/site.py builds the browsable site from the same text.
 
-    /usr/bin/python3 docs/catalogue.py                # pages and pictures
+    /usr/bin/python3 docs/catalogue.py                # pages and pictures (minutes)
     /usr/bin/python3 docs/catalogue.py --no-pictures  # pages only
 """
 
@@ -30,8 +32,6 @@ NOT_YET = "not yet computed"
 # much of the objective, relative to max(1, |f*|).
 ACTIVE_TOLERANCE = 1e-6
 
-# Problems with two variables get a contour picture.
-PICTURED = {"minimax": (1, 2, 3), "nonsmooth": tuple(range(1, 11))}
 
 # ---------------------------------------------------------------------------------------
 # Formulas and kinks, by hand. Subscripts: x₁..xₙ are the variables, k the partial function.
@@ -205,7 +205,7 @@ fₖ = x₉·√(Q(x₁, x₂)/Q(x₃, x₄))·√(Q(x₅, x₆)/Q(x₇, x₈)) 
         ),
     ),
     19: dict(
-        title="a quartic with four penalties (7 variables)",
+        title="a polynomial (x₅⁶, x₃⁴, x₇⁴) with four penalties (7 variables)",
         formula="""\
 F  = (x₁ − 10)² + 5·(x₂ − 12)² + x₃⁴ + 3·(x₄ − 11)² + 10·x₅⁶ + 7·x₆² + x₇⁴
      − 4·x₆·x₇ − 10·x₆ − 8·x₇
@@ -261,13 +261,13 @@ f₁ = e^S(2),   f₂ = e^S(−2)""",
         ),
     ),
     23: dict(
-        title="sums of exponentials of squares (n = 11)",
+        title="sums of exponentials of squares (11 variables and up)",
         formula="""\
 fₖ = Σᵢ₌₁..ₙ (k + i − 1)·exp((xᵢ − sin(k + 2i − 3))²),  k = 1..10""",
         kinks="Where two fₖ tie for the largest value (every fₖ is positive).",
     ),
     24: dict(
-        title="polynomial ODE residuals on [0, 1] (n = 20)",
+        title="polynomial ODE residuals on [0, 1] (20 variables and up)",
         formula="""\
 f₁ = x₁
 f₂ = x₂ − x₁² − 1
@@ -316,7 +316,7 @@ f₁ = x₁⁴ + x₂²,   f₂ = (2 − x₁)² + (2 − x₂)²,   f₃ = 2·e
     5: dict(
         title="two planes and a paraboloid",
         formula="""\
-f = max(5·x₁ + x₂,  −5·x₁ + x₂,  x₁² + x₂² + 4·x₂)""",
+f = max(f₁, f₂, f₃),  f₁ = 5·x₁ + x₂,  f₂ = −5·x₁ + x₂,  f₃ = x₁² + x₂² + 4·x₂""",
         kinks=(
             "On the segment x₁ = 0, −3 < x₂ < 0, where the two planes meet above the "
             "paraboloid, and on the curves where the paraboloid meets one of the planes."
@@ -326,7 +326,7 @@ f = max(5·x₁ + x₂,  −5·x₁ + x₂,  x₁² + x₂² + 4·x₂)""",
         title="a paraboloid with two linear penalties",
         formula="""\
 s = x₁² + x₂²
-f = max(s,  s + 10·(−4·x₁ − x₂ + 4),  s + 10·(−x₁ − 2·x₂ + 6))""",
+f = max(f₁, f₂, f₃),  f₁ = s,  f₂ = s + 10·(−4·x₁ − x₂ + 4),  f₃ = s + 10·(−x₁ − 2·x₂ + 6)""",
         kinks=(
             "On parts of the lines 4·x₁ + x₂ = 4 and x₁ + 2·x₂ = 6, where a penalty turns on, "
             "and of the line x₂ = 3·x₁ + 2, where the two penalties are equal."
@@ -335,7 +335,8 @@ f = max(s,  s + 10·(−4·x₁ − x₂ + 4),  s + 10·(−x₁ − 2·x₂ + 6
     7: dict(
         title="a plane and a paraboloid",
         formula="""\
-f = max(−x₁ − x₂,  −x₁ − x₂ + x₁² + x₂² − 1)""",
+t = x₁² + x₂² − 1
+f = max(f₁, f₂),  f₁ = −x₁ − x₂,  f₂ = −x₁ − x₂ + t""",
         kinks="On the unit circle x₁² + x₂² = 1, where the two pieces are equal.",
     ),
     8: dict(
@@ -357,7 +358,8 @@ f = −x₁ + 2·t + 1.75·|t|""",
         formula="""\
 f = 5·√(9·x₁² + 16·x₂²)         if x₁ > |x₂|
 f = 9·x₁ + 16·|x₂|              if 0 < x₁ ≤ |x₂|
-f = 9·x₁ + 16·|x₂| − x₁⁹        if x₁ ≤ 0""",
+f = 9·x₁ + 16·|x₂| − x₁⁹        if x₁ ≤ 0
+pieces: r₁ (the first region), ±r₂ and ±r₃ (the other two, by the sign of x₂)""",
         kinks=(
             "On the half-line x₂ = 0, x₁ ≤ 0 (the |x₂|). The region borders x₁ = |x₂| and "
             "x₁ = 0 are not kinks: the gradient is continuous across them."
@@ -395,7 +397,8 @@ the data block it shares with problem 25""",
     14: dict(
         title="product of five variables with three absolute penalties",
         formula="""\
-f = x₁·x₂·x₃·x₄·x₅ + 10·( |x₁³ + x₂³ + 1| + |x₂·x₃ − 5·x₄·x₅| + |x₁² + … + x₅² − 10| )""",
+t₁ = x₁³ + x₂³ + 1,   t₂ = x₂·x₃ − 5·x₄·x₅,   t₃ = x₁² + … + x₅² − 10
+f = x₁·x₂·x₃·x₄·x₅ + 10·(|t₁| + |t₂| + |t₃|)""",
         kinks="On the three surfaces where an argument of an absolute value is 0.",
     ),
     15: dict(
@@ -403,7 +406,8 @@ f = x₁·x₂·x₃·x₄·x₅ + 10·( |x₁³ + x₂³ + 1| + |x₂·x₃ −
         formula="""\
 tᵢ = i/10,  i = 0..50
 y(t) = 0.5·e^(−t) − e^(−2t) + 0.5·e^(−3t) + 1.5·e^(−1.5t)·sin 7t + e^(−2.5t)·sin 5t
-f = Σᵢ |x₁·e^(−x₂·tᵢ)·cos(x₃·tᵢ + x₄) + x₅·e^(−x₆·tᵢ) − y(tᵢ)|""",
+rᵢ = x₁·e^(−x₂·tᵢ)·cos(x₃·tᵢ + x₄) + x₅·e^(−x₆·tᵢ) − y(tᵢ)
+f = Σᵢ |rᵢ|""",
         kinks="Where a residual vanishes: 51 surfaces in six dimensions.",
     ),
     16: dict(
@@ -440,7 +444,7 @@ Q = (0, 2), (2, 3), (3, −1), (4, −0.5), (5, 2), (6, 2);  w = (2, 1, 1, 5, 1,
     ),
     20: dict(
         title="largest absolute value (20 variables)",
-        formula="f = max(|x₁|, …, |x₂₀|)",
+        formula="f = max(|x₁|, …, |x₂₀|)      (pieces +xᵢ and −xᵢ)",
         kinks="Where two |xᵢ| tie for the largest, and at x = 0.",
     ),
     21: dict(
@@ -457,14 +461,14 @@ D: symmetric 48×48 integer distances (diagonal 100000); a, c: integer weights s
         kinks="Where two components tie for the largest. f is constant along (1, …, 1).",
     ),
     23: dict(
-        title="largest absolute row sum of a Hilbert system (n = 30)",
+        title="largest absolute row sum of a Hilbert system (30 variables and up)",
         formula="""\
 Sᵢ = Σⱼ₌₁..ₙ xⱼ/(i + j − 1),  i = 1..n
 f  = max(|S₁|, …, |Sₙ|)""",
         kinks="Where two |Sᵢ| tie for the largest, and where the largest Sᵢ is 0.",
     ),
     24: dict(
-        title="sum of absolute row sums of a Hilbert system (n = 30)",
+        title="sum of absolute row sums of a Hilbert system (30 variables and up)",
         formula="""\
 Sᵢ = Σⱼ₌₁..ₙ xⱼ/(i + j − 1),  i = 1..n
 f  = Σᵢ |Sᵢ|""",
@@ -474,8 +478,8 @@ f  = Σᵢ |Sᵢ|""",
         title="exact penalty of the dual of the cubic program (15 variables)",
         formula="""\
 y = (x₁..x₅),  λ = (x₆..x₁₅)  (one multiplier per row of A)
-hⱼ = Σᵢ Aᵢⱼ·λᵢ − 2·(C·y)ⱼ − 3·dⱼ·yⱼ² − eⱼ,  j = 1..5
-f = yᵀ·C·y + 2·|Σⱼ dⱼ·yⱼ³| − bᵀ·λ + 100·Σⱼ max(hⱼ, 0) + 100·Σᵢ₌₁..₁₅ max(−xᵢ, 0)
+hⱼ = Σᵢ Aᵢⱼ·λᵢ − 2·(C·y)ⱼ − 3·dⱼ·yⱼ² − eⱼ,  j = 1..5,   u = Σⱼ dⱼ·yⱼ³
+f = yᵀ·C·y + 2·|u| − bᵀ·λ + 100·Σⱼ max(0, hⱼ) + 100·Σᵢ₌₁..₁₅ max(0, −xᵢ)
 A, b, C, d, e: the data of problem 13""",
         kinks="Where some hⱼ = 0, some xᵢ = 0, or Σⱼ dⱼ·yⱼ³ = 0.",
     ),
@@ -502,6 +506,7 @@ class Facts:
     entry: dict | None = None  # the entry at the standard n, if data/optima.json has one
     others: list = field(default_factory=list)  # entries at other n
     active: str | None = None
+    meta: dict | None = None  # the problem's row of data/metadata.json
     problems: list = field(default_factory=list)  # inconsistencies found
 
 
@@ -543,7 +548,14 @@ def load_optima(path):
         return json.load(f)
 
 
-def collect(collection, number, optima):
+def load_metadata(path):
+    if path is None or not os.path.exists(path):
+        return {}
+    with open(path, encoding="utf-8") as f:
+        return {(r["collection"], r["number"]): r for r in json.load(f)["problems"]}
+
+
+def collect(collection, number, optima, metadata=None):
     p = make_problem(collection, number)
     x0 = np.asarray(p.x0, dtype=np.float64)
     v0, k0 = objective(p, collection, x0)
@@ -564,15 +576,35 @@ def collect(collection, number, optima):
                 f"n = {e['n']}: the library gives {got!r} at best_point, "
                 f"the data file says {e['best_value']!r}"
             )
-    if facts.entry is not None:
-        e = facts.entry
-        if collection == "minimax":
-            facts.active = minimax_active(p, e["best_point"], e["best_value"])
-        else:
-            act = (e.get("evidence") or {}).get("active")
-            if act is not None:
-                facts.active = act if isinstance(act, str) else ", ".join(str(a) for a in act)
+    facts.meta = (metadata or {}).get((collection, number))
+    if facts.meta is not None and facts.entry is not None:
+        if facts.meta["best_value"] != facts.entry["best_value"]:
+            facts.problems.append("data/metadata.json is older than data/optima.json: "
+                                  "run data/metadata.py")
+        facts.active = active_text(facts.meta)
+    elif facts.entry is not None:
+        act = (facts.entry.get("evidence") or {}).get("active")
+        if act is not None:
+            facts.active = act if isinstance(act, str) else ", ".join(str(a) for a in act)
     return facts
+
+
+def active_text(meta):
+    """The active pieces at x* by name, group by group."""
+    groups = meta["at_x_star"]["groups"]
+    if not groups:
+        return "none: f is smooth"
+    parts = []
+    for g in groups:
+        names = ", ".join(g["active"])
+        label = g.get("name", f"group {g['group']}")
+        if len(groups) == 1:
+            parts.append(names)
+        elif g["pieces"] == 1:
+            parts.append(f"{label} = 0")
+        else:
+            parts.append(f"{label}: {names}")
+    return "; ".join(parts)
 
 
 # ---------------------------------------------------------------------------------------
@@ -630,14 +662,46 @@ def picture_name(collection, number):
     return f"img/{collection}-{number:02d}.png"
 
 
+def slices_name(collection, number):
+    return f"img/{collection}-{number:02d}-slices.png"
+
+
+STATUS_WORDS = {
+    "certified": "a stored lower bound (an LP dual, a Lagrangian or another dual object) meets "
+                 "f\\* within the gap shown, and data/check.py proves the bound again",
+    "closed form": "a short argument proves f\\*, and x\\* is the closed-form point",
+    "best known": "many starts agree; no proof",
+    "local": "the problem is unbounded below; the entry is the local minimum the standard "
+             "start leads to",
+}
+
+STATUS_NOTE = ("Status words: " + "; ".join(f"**{k}**: {v}" for k, v in STATUS_WORDS.items())
+               + ". Piece names are the formula's own symbols: a maximum's pieces by the "
+               "symbol of each term (`f1`, `r3`, `0` for the zero in max(0, …)), the pieces "
+               "of max |fₖ| as `+fk` and `-fk`, an absolute value |t| as `+t` and `-t`; "
+               "groups (one per max or absolute value in a sum) are numbered 1.. in the "
+               "order the terms appear in the formula (the names `kinkbench eval --active` uses, "
+               "docs/kinks.md). A piece is active at x\\* when it lies "
+               "within 1e-5·max(|f\\*|, |largest piece of its group|) + 1e-13 of that largest "
+               "piece: relative to f\\*, with a floor at the rounding level of the pieces.")
+
+
 def evidence_text(e):
     ev = e.get("evidence") or {}
     bits = []
-    for key in ("dual_bound", "gap", "kkt_residual"):
-        if key in ev and isinstance(ev[key], (int, float)):
-            bits.append(f"{key.replace('_', ' ')} {num(ev[key], 3)}")
+    cert = ev.get("certificate")
+    if cert:
+        bits.append(f"{cert['kind']}; bound {num(cert['bound'], 15)}, gap {num(ev['gap'], 3)} "
+                    "(the bound and its dual object are in data/optima.json)")
+    elif "lp" in ev:
+        bits.append(f"LP dual bound {num(ev['dual_bound'], 15)}, gap {num(ev['gap'], 3)}")
+    elif "lagrangian_bound" in ev:
+        bits.append(f"Lagrangian at the multipliers: bound {num(ev['lagrangian_bound'], 15)}, "
+                    f"gap {num(ev['gap'], 3)}")
+    if isinstance(ev.get("kkt_residual"), (int, float)):
+        bits.append(f"KKT residual {num(ev['kkt_residual'], 3)}")
     if isinstance(ev.get("closed_form"), str):
-        bits.append(ev["closed_form"])
+        bits.append(md(ev["closed_form"]))
     return "; ".join(bits)
 
 
@@ -651,39 +715,125 @@ def ray_lines(ray, name):
     return out
 
 
+def parabola_lines(curve):
+    return [
+        "- **Unbounded below**, along no ray but along the parabola x₁..₅ = s·u, "
+        f"x₁₄ = k·s², other components 0, with u = {vector(curve['u'])}, k = {num(curve['k'], 6)}:",
+        "  " + ", ".join(f"f(s = {num(t, 3)}) = {num(v, 4)}" for t, v in curve["values"]),
+    ]
+
+
+def method_text(e):
+    """The method, without repeating the status word in front of it."""
+    method = e.get("method", "")
+    status = e.get("status", "")
+    if method.startswith(status + "; "):
+        method = method[len(status) + 2:]
+    return method
+
+
+def agreement_text(f):
+    e = f.entry
+    if f.collection == "minimax":
+        rel = e["evidence"].get("agreeing_relative_1e-6")
+        return (f"{e['agreeing']} of {e['starts']} starts end within 1e-8·|f\\*| of f\\*"
+                + (f", {rel} within 1e-6·|f\\*|" if rel is not None else ""))
+    return f"{e['agreeing']} of {e['starts']} starts end within 1e-8·max(1, |f\\*|) of f\\*"
+
+
+def dimension_text(meta):
+    d = meta["dimension"]
+    if d["fixed_n"]:
+        return f"n = {d['min_n']} only"
+    if d["max_n"]:
+        return f"{d['min_n']} ≤ n ≤ {d['max_n']}"
+    if d["uses_all_n"]:
+        return f"any n ≥ {d['min_n']}; every variable counts"
+    return f"any n ≥ {d['min_n']}; the variables past x{subscript(d['min_n'])} are ignored"
+
+
+def subscript(k):
+    return str(k).translate(str.maketrans("0123456789", "₀₁₂₃₄₅₆₇₈₉"))
+
+
+def md(text):
+    """Plain text from the data files, safe in Markdown: a lone * would start emphasis."""
+    return str(text).replace("*", "\\*")
+
+
+def facts_lines(f):
+    """The problem's facts from data/metadata.json."""
+    m = f.meta
+    if m is None:
+        return [f"- **Facts:** {NOT_YET} (data/metadata.json)"]
+    name = "F" if f.collection == "minimax" else "f"
+    out = [f"- **Dimension:** {dimension_text(m)}"]
+    convex = "yes: " + md(m["convexity"]) if m["convex"] else "no (a midpoint witness is in data/metadata.json)"
+    out.append(f"- **Convex:** {convex}; **nonsmoothness:** {m['nonsmoothness']}")
+    out.append(f"- **Where {name} is inf or NaN:** {md(m['inf_or_nan'])}")
+    fmin = f"- **fmin** = {num(m['fmin'])}, **stepmax** = {num(m['stepmax'])}"
+    if m["unbounded_below"]:
+        fmin += (" — **unbounded below**: fmin is no bound here, a solver may run past it "
+                 "(the evidence is below)")
+    out.append(fmin)
+    if m.get("scaling"):
+        out.append(f"- **Scaling:** {md(m['scaling'])}")
+    every = m.get("fstar_every_n")
+    if every:
+        value = every["closed_form"] or num(every["value"], 12)
+        out.append(f"- **f\\* at other n:** {value} ({md(every['why'])})")
+    return out
+
+
 def optimum_lines(f):
     e = f.entry
     if e is None:
         return [f"- **f\\*:** {NOT_YET}", f"- **x\\*:** {NOT_YET}"]
     status = e.get("status", "?")
-    head = f"- **f\\*:** {num(e['best_value'], 12)} ({status}"
-    if e.get("method"):
-        head += f"; {e['method']}"
-    if "starts" in e and "agreeing" in e:
-        head += f"; {e['agreeing']} of {e['starts']} starts agree"
+    m = f.meta
+    head = f"- **f\\*:** {num(e['best_value'], 12)} (**{status}**"
+    if m is not None:
+        head += f"; good to {m['digits']} significant digits: {md(m['digits_reason'])}"
     head += ")"
     out = [head]
+    out.append(f"- **Found by:** {method_text(e)}")
+    if "starts" in e and "agreeing" in e:
+        out.append(f"- **Agreement:** {agreement_text(f)}")
     ev = evidence_text(e)
     if ev:
         out.append(f"- **Evidence:** {ev}")
     out.append(f"- **x\\*** (rounded): {vector(e['best_point'])}")
-    if f.collection == "minimax":
-        within = f"within {ACTIVE_TOLERANCE:g}·max(1, |f\\*|) of f\\*"
-        kind = f"the sign of fₖ; |fₖ| {within}" if f.itype == 0 else f"fₖ {within}"
-        out.append(f"- **Active at x\\*:** k = {f.active} ({kind})")
+    if m is not None:
+        a = m["at_x_star"]
+        out.append(f"- **Active at x\\*:** {f.active}")
+        count = (f"{a['active_count']} active pieces against n + 1 = {a['n_plus_1']}"
+                 if len(a["groups"]) <= 1 else
+                 f"{a['kinks_through_x']} kinks through x\\* against n = {a['n_plus_1'] - 1}")
+        out.append(f"  ({count}; x\\* {md(a['unique'])})")
+        if a.get("multipliers"):
+            lam = ", ".join(f"{k}: {num(v, 4)}" for k, v in a["multipliers"].items())
+            out.append(f"- **Multipliers:** {lam}")
+        out.append(f"- **‖x⁰ − x\\*‖** = {num(m['x0_distance'], 6)}")
+        if m.get("local_minima"):
+            seen = ", ".join(f"{num(v['value'], 6)} ({v['count']}×)" for v in m["local_minima"][:10])
+            if len(m["local_minima"]) > 10:
+                seen += f", and {len(m['local_minima']) - 10} more values"
+            out.append(f"- **Where the multistart runs ended** (within 1e-6 relative, how many "
+                       f"runs; local minima or stalls): {seen}")
     else:
         out.append(f"- **Active at x\\*:** {f.active if f.active else 'not recorded'}")
     name = "F" if f.collection == "minimax" else "f"
     out.append(f"- **Gap at the start:** {name}(x⁰) − f\\* = {num(f.start_value - e['best_value'], 6)}")
-    if status == "local" or e.get("ray"):
-        if e.get("ray"):
-            out += ray_lines(e["ray"], name)
-        else:
-            out.append("- **Unbounded below**; the entry is the local minimum the start leads to.")
+    if e.get("ray"):
+        out += ray_lines(e["ray"], name)
+    elif (e.get("evidence") or {}).get("unbounded_curve"):
+        out += parabola_lines(e["evidence"]["unbounded_curve"])
+    elif status == "local":
+        out.append("- **Unbounded below**; the entry is the local minimum the start leads to.")
     plain = e.get("plain_max")
     if f.collection == "minimax" and f.itype == 0 and isinstance(plain, dict):
         word = "bounded below" if plain.get("bounded") else "unbounded below"
-        note = f": {plain['note']}" if plain.get("note") else ""
+        note = f": {md(plain['note'])}" if plain.get("note") else ""
         out.append(f"- **Plain max fₖ:** {word}{note}")
     for o in f.others:
         out.append(
@@ -693,7 +843,8 @@ def optimum_lines(f):
     return out
 
 
-def section(f, with_picture):
+def section(f, with_picture, prefix=""):
+    """The problem's Markdown; prefix leads from the page's folder to docs/ (for the links)."""
     text = FORMULAS[f.collection][f.number]
     out = [f'<a id="{anchor(f.collection, f.number)}"></a>', ""]
     out.append(f"### Problem {f.number}: {text['title']}")
@@ -709,14 +860,34 @@ def section(f, with_picture):
     else:
         out.append(f"- **n** = {f.n}")
         out.append(f"- **Start:** x⁰ = {vector(f.start)}, f(x⁰) = {num(f.start_value)}")
+    out += facts_lines(f)
     out += optimum_lines(f)
     out.append(f"- **Kinks:** {text['kinks']}")
+    if (f.collection, f.number) in DATA_FILES:
+        out.append(f"- **Data:** [{DATA_FILES[(f.collection, f.number)]}]"
+                   f"({prefix}data/{DATA_FILES[(f.collection, f.number)]}), written from the "
+                   "library's own tables by `data/export.py`")
     for p in f.problems:
         out.append(f"- **Warning:** {p}")
     if with_picture:
-        out += ["", f"![contours of {f.collection} problem {f.number}]({picture_name(f.collection, f.number)})"]
+        out += [""] + picture_lines(f, prefix)
     out.append("")
     return out
+
+
+# The data of the data-driven problems, exported beside the catalogue (data/export.py).
+DATA_FILES = {("minimax", 13): "minimax-13.csv", ("minimax", 18): "minimax-18.csv",
+              ("minimax", 25): "minimax-25.csv", ("nonsmooth", 13): "nonsmooth-13-25.json",
+              ("nonsmooth", 25): "nonsmooth-13-25.json", ("nonsmooth", 21): "nonsmooth-21.json"}
+
+
+def picture_lines(f, prefix=""):
+    if f.n == 2:
+        return [f"![contours of {f.collection} problem {f.number}]({prefix}{picture_name(f.collection, f.number)})"]
+    return [f"![slices of {f.collection} problem {f.number} through x*]"
+            f"({prefix}{slices_name(f.collection, f.number)})", "",
+            f"![a plane section of {f.collection} problem {f.number} through x*]"
+            f"({prefix}{picture_name(f.collection, f.number)})"]
 
 
 INTRO = {
@@ -730,31 +901,38 @@ F has a kink wherever the largest term changes from one partial function to anot
 max |fₖ| also where the largest fₖ changes sign). Numbers below come from the library
 and `data/optima.json`; the start value is F at the standard starting point, and k names
 the partial function that gives it. Pictures mark the start and x\\*; white lines are
-where the largest term changes.
+where the largest term changes. Colours start at f\\*. For more than two variables the
+pictures are slices through x\\* and a plane section through x\\*.
 """,
     "nonsmooth": """\
 # Nonsmooth collection
 
 Each problem is one objective f(x). Numbers below come from the library and
 `data/optima.json`. Pictures mark the start and x\\*; white lines are where the
-library's gradient jumps between neighbouring grid points, that is, the kinks.
+library's gradient jumps between neighbouring grid points, that is, the kinks. Colours
+start at f\\*. For more than two variables the pictures are slices through x\\* and a
+plane section through x\\*.
 """,
 }
 
 
 def page(collection, facts, pictured):
-    out = [INTRO[collection], "Back to the [overview](problems.md).", ""]
+    out = [INTRO[collection], STATUS_NOTE, "", "Back to the [overview](problems.md).", ""]
     for f in facts:
         out += section(f, f.number in pictured)
     return "\n".join(out).rstrip() + "\n"
 
 
-def overview(all_facts, have_optima):
+def page_link(collection, number):
+    return f"{collection}.md#{anchor(collection, number)}"
+
+
+def overview(all_facts, have_optima, link=page_link):
     out = [
         "# Problem catalogue",
         "",
         "Both collections at a glance; each problem links to its formula, start, optimum, "
-        "active set, kinks and, for two variables, a contour picture:",
+        "active pieces, facts, kinks and pictures:",
         "",
         "- [Minimax collection](minimax.md) (25 problems)",
         "- [Nonsmooth collection](nonsmooth.md) (25 problems)",
@@ -764,27 +942,36 @@ def overview(all_facts, have_optima):
         out += [f"f\\* is {NOT_YET}: `data/optima.json` is missing.", ""]
     out += [
         "Regenerate the pages and pictures with `.venv/bin/python docs/catalogue.py` "
-        "(the `kinkbench` Python package must be importable).",
+        "(the `kinkbench` Python package must be importable); the browsable site with "
+        "`.venv/bin/python docs/site.py`.",
         "",
+        STATUS_NOTE,
+        "",
+        "**unbounded** in the last column: the problem is unbounded below (the evidence, a ray "
+        "or nonsmooth 25's parabola, is on its page), f\\* is a local minimum and fmin is no "
+        "bound. n is the standard n; *convex* is proved or disproved by a stored witness.",
+        "",
+        "| collection | problem | n | convex | nonsmoothness | f(x⁰) | f\\* | digits | status | below |",
+        "|---|---|---|---|---|---|---|---|---|---|",
     ]
-    for collection, title in (("minimax", "Minimax"), ("nonsmooth", "Nonsmooth")):
-        out += [f"## {title}", ""]
-        if collection == "minimax":
-            out += ["| Problem | n | m | objective | F(x⁰) | f\\* | status | method |",
-                    "|---|---|---|---|---|---|---|---|"]
-        else:
-            out += ["| Problem | n | f(x⁰) | f\\* | status | method |", "|---|---|---|---|---|---|"]
+    for collection in ("minimax", "nonsmooth"):
         for f in all_facts[collection]:
-            link = f"[{f.number}]({collection}.md#{anchor(collection, f.number)})"
+            cell = f"[{f.number}]({link(collection, f.number)})"
             fstar = num(f.entry["best_value"], 10) if f.entry else NOT_YET
             status = f.entry.get("status", "?") if f.entry else "—"
-            method = f.entry.get("method", "").replace("|", "\\|") if f.entry else "—"
+            m = f.meta or {}
+            if f.entry and m:  # no more digits than f* is good for
+                fstar = num(f.entry["best_value"], max(2, min(10, m["digits"])))
+            convex = "—" if not m else ("yes" if m["convex"] else "no")
+            kind = m.get("nonsmoothness", "—")
             if collection == "minimax":
-                form = "max \\|fₖ\\|" if f.itype == 0 else "max fₖ"
-                out.append(f"| {link} | {f.n} | {f.m} | {form} | {num(f.start_value, 8)} | {fstar} | {status} | {method} |")
-            else:
-                out.append(f"| {link} | {f.n} | {num(f.start_value, 8)} | {fstar} | {status} | {method} |")
-        out.append("")
+                kind = ("max |fₖ|" if f.itype == 0 else "max fₖ") + (f": {kind}" if "," in kind else "")
+            digits = str(m["digits"]) if m else "—"
+            below = "**unbounded**" if m.get("unbounded_below") else ("bounded" if m else "—")
+            kind = kind.replace("|", "\\|")
+            out.append(f"| {collection} | {cell} | {f.n} | {convex} | {kind} | "
+                       f"{num(f.start_value, 8)} | {fstar} | {digits} | {status} | {below} |")
+    out.append("")
     return "\n".join(out).rstrip() + "\n"
 
 
@@ -793,42 +980,107 @@ def overview(all_facts, have_optima):
 # ---------------------------------------------------------------------------------------
 
 
+# Boxes that hold the structure a picture must show whole (a pole, a circle of kinks).
+STRUCTURE = {
+    ("minimax", 2): (-0.6, 1.2, -1.0, 1.0),  # the pole strip at x1 = -0.1 and the valley x1 = 0
+    ("nonsmooth", 2): (-1.4, 1.4, -0.5, 2.5),  # the circle of centre (0, 1), radius 1
+    ("nonsmooth", 7): (-1.4, 1.4, -1.4, 1.4),  # the unit circle
+    ("nonsmooth", 8): (-1.4, 1.4, -1.4, 1.4),
+    ("nonsmooth", 9): (-1.4, 1.4, -1.4, 1.4),
+}
+
+
 def window(f):
-    """The plotted box: the start and x* with a margin, or a box around the start."""
+    """The plotted box: the start, x* and the problem's structure with a margin."""
     pts = [f.start[:2]]
     if f.entry is not None:
         pts.append(np.asarray(f.entry["best_point"][:2], dtype=np.float64))
+    box = STRUCTURE.get((f.collection, f.number))
+    if box is not None:
+        pts += [np.array([box[0], box[2]]), np.array([box[1], box[3]])]
     pts = np.array(pts)
     lo, hi = pts.min(axis=0), pts.max(axis=0)
     centre = (lo + hi) / 2
     if len(pts) == 1:
         half = max(1.5, 0.6 * float(np.max(np.abs(centre))))
     else:
-        half = 0.9 * max(float(np.max(hi - lo)), 1.0)
+        half = 0.6 * max(float(np.max(hi - lo)), 1.0)
     return (centre[0] - half, centre[0] + half, centre[1] - half, centre[1] + half)
 
 
-def grid_values(f, box, size):
+def plane_of(f):
+    """(origin, u, v, box) of the section through x* drawn for n > 2: u along x0 - x*, v a
+    direction in which a kink is crossed at x* (orthogonal to u), box in units of |x0 - x*|."""
+    xs = np.asarray(f.entry["best_point"], dtype=np.float64)
+    d = f.start - xs
+    length = float(np.linalg.norm(d))
+    if length == 0:
+        d, length = np.eye(f.n)[0], 1.0
+    u = d / length
+    v = kink_direction(f, xs)
+    v = v - (v @ u) * u
+    if np.linalg.norm(v) < 1e-12:
+        v = np.eye(f.n)[int(np.argmin(np.abs(u)))]
+        v = v - (v @ u) * u
+    v = v / np.linalg.norm(v)
+    across = reach(f, make_problem(f.collection, f.number), xs, v, length)
+    return xs, u, v, (-0.3 * length, 1.3 * length, -across, across)
+
+
+def kink_direction(f, x):
+    """A direction across which the gradient jumps at x: the difference of two active
+    pieces' gradients (minimax), or of the library's gradients on either side (nonsmooth)."""
+    p = make_problem(f.collection, f.number)
+    if f.collection == "minimax":
+        v = np.asarray(p.values(x), dtype=np.float64)
+        jac = np.asarray(p.jacobian(x), dtype=np.float64).reshape(len(v), -1)
+        signs = np.sign(v) if p.itype == 0 else np.ones_like(v)
+        terms = signs * v
+        order = np.argsort(-terms)
+        if len(order) > 1:
+            a, b = order[0], order[1]
+            return signs[a] * jac[a] - signs[b] * jac[b]
+        return jac[order[0]]
+    rng = np.random.default_rng(f.number)
+    best = np.zeros(f.n)
+    for _ in range(20):
+        w = rng.standard_normal(f.n)
+        h = 1e-7 * (1 + np.linalg.norm(x))
+        g1 = np.asarray(p.gradient(x + h * w), dtype=np.float64)
+        g2 = np.asarray(p.gradient(x - h * w), dtype=np.float64)
+        if np.linalg.norm(g1 - g2) > np.linalg.norm(best):
+            best = g1 - g2
+    return best if np.linalg.norm(best) > 0 else rng.standard_normal(f.n)
+
+
+def grid_values(f, box, size, plane=None):
+    """Values on a size x size grid over box: in (x1, x2) for n = 2, else at
+    origin + a u + b v for plane = (origin, u, v). Minimax: the signed largest piece as the
+    label; nonsmooth: the gradient in the plane's two directions."""
     p = make_problem(f.collection, f.number)
     xs = np.linspace(box[0], box[1], size)
     ys = np.linspace(box[2], box[3], size)
     z = np.empty((size, size))
     label = np.zeros((size, size), dtype=np.int64)
     grad = np.empty((size, size, 2)) if f.collection == "nonsmooth" else None
-    point = np.zeros(f.n)
+    if plane is None:
+        origin, u, v = np.zeros(f.n), np.eye(f.n)[0], np.eye(f.n)[1]
+    else:
+        origin, u, v = plane
     for i, y in enumerate(ys):
         for j, x in enumerate(xs):
-            point[0], point[1] = x, y
+            point = origin + x * u + y * v
             if f.collection == "minimax":
-                v = np.asarray(p.values(point))
-                terms = np.abs(v) if f.itype == 0 else v
+                vals = np.asarray(p.values(point))
+                terms = np.abs(vals) if f.itype == 0 else vals
                 k = int(np.nanargmax(terms)) if not np.all(np.isnan(terms)) else -1
                 z[i, j] = terms[k] if k >= 0 else np.nan
                 # the sign matters for max |f_k|: +f_k and −f_k are different pieces
-                label[i, j] = (k + 1) * (1 if f.itype != 0 or v[k] >= 0 else -1)
+                label[i, j] = (k + 1) * (1 if f.itype != 0 or vals[k] >= 0 else -1)
             else:
                 z[i, j], _ = objective(p, f.collection, point)
-                grad[i, j] = np.asarray(p.gradient(point))[:2]
+                g = np.asarray(p.gradient(point))
+                grad[i, j] = (g @ u, g @ v)
     return xs, ys, z, label, grad
 
 
@@ -864,6 +1116,32 @@ def kink_mask(label, grad):
     return mask
 
 
+def colour_levels(z, fstar):
+    """Contour levels that start at f* (or at the lowest value, where the grid goes below
+    f*): log-spaced above it when the values span decades, so the neighbourhood of x* is
+    resolved down to 1e-5 of the range rather than drowned in one band."""
+    from matplotlib.colors import FuncNorm
+
+    finite = z[np.isfinite(z)]
+    low = float(finite.min()) if finite.size else 0.0
+    if fstar is not None:
+        low = min(low, float(fstar))
+    gap = np.where(np.isfinite(z), z - low, np.nan)
+    top = float(np.nanpercentile(gap, 99)) if finite.size else 1.0
+    top = top if top > 0 else 1.0
+    floor = top * 1e-5
+    positive = gap[gap > 0]
+    logscale = positive.size > 0 and float(np.nanpercentile(positive, 5)) < top * 1e-2
+    if logscale:
+        levels = np.concatenate([[low], low + np.geomspace(floor, top, 24)])
+        norm = FuncNorm((lambda v: np.log10(np.maximum(v - low, floor)), lambda w: low + 10.0**w),
+                        vmin=levels[0], vmax=levels[-1])
+    else:
+        levels = np.linspace(low, low + top, 25)
+        norm = None
+    return levels, norm, logscale
+
+
 def draw(f, path, size=301):
     import matplotlib
 
@@ -874,25 +1152,14 @@ def draw(f, path, size=301):
     from matplotlib.lines import Line2D
     from PIL import Image
 
-    box = window(f)
-    xs, ys, z, label, grad = grid_values(f, box, size)
-    finite = z[np.isfinite(z)]
-    low = float(finite.min())
-    if f.entry is not None:
-        low = min(low, float(f.entry["best_value"]))
-    gap = np.where(np.isfinite(z), z - low, np.nan)
-    top = float(np.nanpercentile(gap, 99))
-    positive = gap[gap > 0]
-    floor = max(float(np.nanpercentile(positive, 1)) if positive.size else 1.0, top * 1e-6, 1e-12)
-    decades = math.log10(max(top, floor * 10) / floor)
-    logscale = decades > 1.5
-    if logscale:
-        levels = low + np.geomspace(floor, max(top, floor * 10), 25)
-        norm = FuncNorm((lambda v: np.log10(np.maximum(v - low, floor)), lambda u: low + 10.0**u),
-                        vmin=levels[0], vmax=levels[-1])
+    plane = None
+    if f.n > 2 and f.entry is not None:
+        origin, u, v, box = plane_of(f)
+        plane = (origin, u, v)
     else:
-        levels = np.linspace(low, low + top, 25)
-        norm = None
+        box = window(f)
+    xs, ys, z, label, grad = grid_values(f, box, size, plane)
+    levels, norm, logscale = colour_levels(z, f.entry["best_value"] if f.entry else None)
     shown = np.clip(z, levels[0], levels[-1])
 
     fig, ax = plt.subplots(figsize=(9, 7), dpi=100)
@@ -917,28 +1184,37 @@ def draw(f, path, size=301):
                   extent=(xs[0] - dx, xs[-1] + dx, ys[0] - dy, ys[-1] + dy), zorder=3)
         handles.append(Line2D([], [], color="white", lw=3, label="kinks",
                               path_effects=[patheffects.withStroke(linewidth=5, foreground="black")]))
-    x0 = f.start
+    if plane is None:
+        x0 = f.start[:2]
+        xstar = f.entry["best_point"][:2] if f.entry is not None else None
+    else:
+        x0 = np.array([float(np.linalg.norm(f.start - plane[0])), 0.0])
+        xstar = (0.0, 0.0)
     handles.append(ax.plot(x0[0], x0[1], "o", ms=9, mfc="tab:red", mec="white", mew=1.5,
                            label=f"start x⁰, {name} = {num(f.start_value, 5)}", zorder=5)[0])
     outline = [patheffects.withStroke(linewidth=3, foreground="black")]
     ax.annotate("x⁰", (x0[0], x0[1]), xytext=(8, 8), textcoords="offset points", color="white",
                 fontsize=13, weight="bold", path_effects=outline, zorder=6)
-    if f.entry is not None:
-        xs_ = f.entry["best_point"]
-        handles.append(ax.plot(xs_[0], xs_[1], "*", ms=16, mfc="gold", mec="black", mew=1,
+    if xstar is not None:
+        handles.append(ax.plot(xstar[0], xstar[1], "*", ms=16, mfc="gold", mec="black", mew=1,
                                label=f"x*, {name} = {num(f.entry['best_value'], 5)}", zorder=5)[0])
-        ax.annotate("x*", (xs_[0], xs_[1]), xytext=(8, -16), textcoords="offset points",
+        ax.annotate("x*", (xstar[0], xstar[1]), xytext=(8, -16), textcoords="offset points",
                     color="white", fontsize=13, weight="bold", path_effects=outline, zorder=6)
     ax.set_xlim(box[0], box[1])
     ax.set_ylim(box[2], box[3])
-    ax.set_aspect("equal")
-    ax.set_xlabel("x₁")
-    ax.set_ylabel("x₂")
+    ax.set_aspect("equal" if plane is None else "auto")
+    if plane is None:
+        ax.set_xlabel("x₁")
+        ax.set_ylabel("x₂")
+    else:
+        ax.set_xlabel("a: x = x* + a·u + b·v, u along x⁰ − x* (x⁰ at a = ‖x⁰ − x*‖)")
+        ax.set_ylabel("b: v across a kink at x*, orthogonal to u")
     form = ""
     if f.collection == "minimax":
         form = ": F = max |fₖ|" if f.itype == 0 else ": F = max fₖ"
     title = FORMULAS[f.collection][f.number]["title"]
-    ax.set_title(f"{f.collection.capitalize()} problem {f.number}{form}\n{title}")
+    where = "" if plane is None else f" — plane section through x* (n = {f.n})"
+    ax.set_title(f"{f.collection.capitalize()} problem {f.number}{form}{where}\n{title}")
     # below the axes, where it can hide no part of the picture
     fig.legend(handles=handles, loc="lower center", ncol=len(handles), frameon=False)
     fig.tight_layout(rect=(0, 0.05, 1, 1))
@@ -949,26 +1225,190 @@ def draw(f, path, size=301):
     Image.open(buffer).convert("RGB").quantize(256, method=Image.Quantize.FASTOCTREE).save(path, optimize=True)
 
 
+def slice_values(f, p, origin, d, ts):
+    """F along origin + t d, and a mask of the t next to a kink: where the signed largest
+    piece changes (minimax) or the slope jumps far more than on the neighbouring steps."""
+    vals = np.empty(ts.size)
+    key = np.zeros(ts.size)
+    slope = np.empty(ts.size)
+    for i, t in enumerate(ts):
+        x = origin + t * d
+        if f.collection == "minimax":
+            v = np.asarray(p.values(x))
+            terms = np.abs(v) if f.itype == 0 else v
+            k = int(np.nanargmax(terms))
+            vals[i] = terms[k]
+            key[i] = (k + 1) * (1 if f.itype != 0 or v[k] >= 0 else -1)
+        else:
+            vals[i] = float(p.value(x))
+            slope[i] = float(np.asarray(p.gradient(x)) @ d)
+    if f.collection == "minimax":
+        return vals, np.concatenate([np.diff(key) != 0, [False]])
+    step = np.abs(np.diff(slope))
+    around = np.maximum(np.concatenate([[0], step[:-1]]), np.concatenate([step[1:], [0]]))
+    jump = (step > 8 * around) & (step > 1e-6 * (np.abs(slope[:-1]) + np.abs(slope[1:])) + 1e-12)
+    return vals, np.concatenate([jump, [False]])
+
+
+def reach(f, p, origin, d, length):
+    """A half-width for a slice along d: the largest of length * 2^-k (k = 0..40) over which
+    F - f* stays within the gap at the start, so that the structure near x* fills the window
+    rather than one far-off parabola."""
+    target = max(f.start_value - float(f.entry["best_value"]), 1e-300)
+    h = length
+    for _ in range(40):
+        ends = [float(np.max(slice_values(f, p, origin, d, np.array([-h, h]))[0]))]
+        if ends[0] - float(f.entry["best_value"]) <= target:
+            return h
+        h /= 2
+    return h
+
+
+def draw_slices(f, path, points=601):
+    """One-dimensional slices through x*: along x0 - x*, across a kink, along coordinate axes."""
+    import matplotlib
+
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    from PIL import Image
+
+    p = make_problem(f.collection, f.number)
+    xs, u, v, _ = plane_of(f)
+    length = float(np.linalg.norm(f.start - xs)) or 1.0
+    fstar = float(f.entry["best_value"])
+    order = np.argsort(-np.abs(f.start - xs), kind="stable")[:4]
+    slices = [("along x⁰ − x* (x⁰ at the dot)", u, np.linspace(-0.3, 1.3, points) * length),
+              ("across a kink at x*", v, np.linspace(-1, 1, points) * reach(f, p, xs, v, length))]
+    slices += [(f"along the axis x{subscript(int(i) + 1)}", np.eye(f.n)[i],
+                np.linspace(-1, 1, points) * reach(f, p, xs, np.eye(f.n)[i], length)) for i in order]
+    name = "F" if f.collection == "minimax" else "f"
+    fig, axes = plt.subplots(2, 3, figsize=(12, 7), dpi=100)
+    for ax, (label, d, ts) in zip(axes.ravel(), slices):
+        vals, kinks = slice_values(f, p, xs, d, ts)
+        ax.plot(ts, vals - fstar, color="tab:blue", lw=1.2)
+        ax.plot(ts[kinks], (vals - fstar)[kinks], "|", color="tab:red", ms=12, mew=1.5,
+                label="kink" if kinks.any() else None)
+        ax.plot([0], [0], "*", ms=12, mfc="gold", mec="black")
+        if label.startswith("along x⁰"):
+            ax.plot([length], [f.start_value - fstar], "o", mfc="tab:red", mec="white")
+        ax.axhline(0, color="0.6", lw=0.6)
+        ax.set_title(label, fontsize=10)
+        ax.set_xlabel("t (x = x* + t·direction, unit direction)")
+        ax.set_ylabel(f"{name}(x) − f*")
+        finite = (vals - fstar)[np.isfinite(vals)]
+        if finite.size:
+            top = float(np.percentile(finite, 98))
+            bottom = min(0.0, float(finite.min()))
+            if top > bottom:
+                ax.set_ylim(bottom - 0.05 * (top - bottom), top + 0.05 * (top - bottom))
+        ax.ticklabel_format(axis="y", style="sci", scilimits=(-3, 4))
+        if kinks.any():
+            ax.legend(loc="upper center", fontsize=8, frameon=False)
+    for ax in axes.ravel()[len(slices):]:
+        ax.axis("off")
+    form = ""
+    if f.collection == "minimax":
+        form = ": F = max |fₖ|" if f.itype == 0 else ": F = max fₖ"
+    fig.suptitle(f"{f.collection.capitalize()} problem {f.number}{form} (n = {f.n}): slices "
+                 f"through x*, f* = {num(fstar, 6)}, ‖x⁰ − x*‖ = {num(length, 4)}\n"
+                 f"{FORMULAS[f.collection][f.number]['title']}", fontsize=11)
+    fig.tight_layout(rect=(0, 0, 1, 0.94))
+    buffer = io.BytesIO()
+    fig.savefig(buffer, dpi=100, format="png")
+    plt.close(fig)
+    Image.open(buffer).convert("RGB").quantize(256, method=Image.Quantize.FASTOCTREE).save(path, optimize=True)
+
+
 # ---------------------------------------------------------------------------------------
 
 
-def generate(outdir, optima_path, pictures=True, size=301, only=None):
+def generate(outdir, optima_path, pictures=True, size=301, only=None, metadata_path=None):
     """Writes the three pages (and the pictures) into outdir; returns the facts and the
-    list of inconsistencies between the data file and the library."""
+    list of inconsistencies between the data files and the library."""
     optima = load_optima(optima_path)
-    all_facts = {c: [collect(c, k, optima) for k in range(1, 26)] for c in ("minimax", "nonsmooth")}
+    if metadata_path is None and optima_path is not None:
+        metadata_path = os.path.join(os.path.dirname(os.path.abspath(optima_path)), "metadata.json")
+    metadata = load_metadata(metadata_path) if optima is not None else {}
+    all_facts = {c: [collect(c, k, optima, metadata) for k in range(1, 26)]
+                 for c in ("minimax", "nonsmooth")}
     os.makedirs(os.path.join(outdir, "img"), exist_ok=True)
     for collection, facts in all_facts.items():
         with open(os.path.join(outdir, f"{collection}.md"), "w", encoding="utf-8") as fh:
-            fh.write(page(collection, facts, PICTURED[collection]))
+            fh.write(page(collection, facts, pictured(facts)))
         if pictures:
             for f in facts:
-                if f.number in PICTURED[collection] and (only is None or (collection, f.number) in only):
-                    draw(f, os.path.join(outdir, picture_name(collection, f.number)), size)
+                if f.number in pictured(facts) and (only is None or (collection, f.number) in only):
+                    draw(f, os.path.join(outdir, picture_name(collection, f.number)),
+                         size if f.n == 2 else max(41, size * 2 // 3))
+                    if f.n > 2:
+                        draw_slices(f, os.path.join(outdir, slices_name(collection, f.number)))
     with open(os.path.join(outdir, "problems.md"), "w", encoding="utf-8") as fh:
         fh.write(overview(all_facts, optima is not None))
     issues = [f"{c} {f.number}: {p}" for c, fs in all_facts.items() for f in fs for p in f.problems]
     return all_facts, issues
+
+
+def pictured(facts):
+    """The problems that get pictures: those with two variables, and with a stored x* the
+    others (their pictures are drawn through x*)."""
+    return {f.number for f in facts if f.n == 2 or f.entry is not None}
+
+
+# ---------------------------------------------------------------------------------------
+# The browsable site's sources (docs/site.py builds the site from them)
+# ---------------------------------------------------------------------------------------
+
+OBJECTIVE_MATH = {
+    -1: r"\[ F(x) = \max_{1 \le k \le m} f_k(x) \]",
+    0: r"\[ F(x) = \max_{1 \le k \le m} |f_k(x)| = \max_{1 \le k \le m} \max(+f_k(x), -f_k(x)) \]",
+    None: r"\[ f(x) = s(x) + \sum_{g \ge 1} \max_{k} p_{g,k}(x) \quad \text{(group 0 is the "
+          r"smooth part } s\text{; a group per max or absolute value)} \]",
+}
+ACTIVE_MATH = (r"A piece \(p\) of group \(g\) is active at \(x^*\) when "
+               r"\( \max_g - p \le 10^{-5} \max(|f^*|, |\max_g|) + 10^{-13} \)."),
+
+
+def site_page_name(collection, number):
+    return f"problems/{collection}-{number:02d}.md"
+
+
+def write_site_sources(outdir, all_facts):
+    """One page per problem, the collection pages and the overview as index.md, with the
+    pictures and data files beside them (copied from docs/)."""
+    import shutil
+
+    os.makedirs(os.path.join(outdir, "problems"), exist_ok=True)
+    for sub in ("img", "data"):
+        target = os.path.join(outdir, sub)
+        if os.path.exists(target):
+            shutil.rmtree(target)
+        shutil.copytree(os.path.join(ROOT, "docs", sub), target)
+
+    def link(collection, number):
+        return site_page_name(collection, number)
+
+    for collection, facts in all_facts.items():
+        pages = pictured(facts)
+        for f in facts:
+            text = section(f, f.number in pages, prefix="../")
+            text[2] = f"# {FORMULAS[collection][f.number]['title'].capitalize()}"
+            head = [f"[Overview](../index.md) › [{collection.capitalize()} collection](../{collection}.md) "
+                    f"› problem {f.number}", ""]
+            math = ["", OBJECTIVE_MATH[f.itype if collection == "minimax" else None], "",
+                    ACTIVE_MATH[0], ""]
+            body = head + text[:3] + [f"*{collection.capitalize()} problem {f.number}*"] + math + text[3:]
+            with open(os.path.join(outdir, site_page_name(collection, f.number)), "w",
+                      encoding="utf-8") as fh:
+                fh.write("\n".join(body).rstrip() + "\n\n" + STATUS_NOTE.replace("](", "](../") + "\n")
+        intro = [INTRO[collection], STATUS_NOTE, "", "Back to the [overview](index.md).", ""]
+        intro += [f"- [Problem {f.number}: {FORMULAS[collection][f.number]['title']}]({link(collection, f.number)})"
+                  for f in facts]
+        with open(os.path.join(outdir, f"{collection}.md"), "w", encoding="utf-8") as fh:
+            fh.write("\n".join(intro).rstrip() + "\n")
+    text = overview(all_facts, True, link=link)
+    text = text.replace("(minimax.md)", "(minimax.md)").replace("(nonsmooth.md)", "(nonsmooth.md)")
+    with open(os.path.join(outdir, "index.md"), "w", encoding="utf-8") as fh:
+        fh.write(text)
 
 
 def main(argv=None):
@@ -978,6 +1418,8 @@ def main(argv=None):
     ap.add_argument("--out", default=os.path.join(ROOT, "docs"), help="output folder (default: docs)")
     ap.add_argument("--no-pictures", action="store_true", help="write the pages only")
     ap.add_argument("--grid", type=int, default=301, help="grid points per axis in the pictures")
+    ap.add_argument("--site-sources", metavar="DIR",
+                    help="also write the site's Markdown sources (one page per problem) into DIR")
     ap.add_argument("--only", nargs="*", metavar="COLLECTION:NUMBER",
                     help="draw only these pictures, e.g. minimax:1 nonsmooth:10")
     args = ap.parse_args(argv)
@@ -986,10 +1428,12 @@ def main(argv=None):
         only = set()
         for item in args.only:
             c, _, k = item.partition(":")
-            if c not in PICTURED or not k.isdigit():
+            if c not in ("minimax", "nonsmooth") or not k.isdigit():
                 ap.error(f"--only wants COLLECTION:NUMBER, got {item!r}")
             only.add((c, int(k)))
-    _, issues = generate(args.out, args.optima, not args.no_pictures, args.grid, only)
+    facts, issues = generate(args.out, args.optima, not args.no_pictures, args.grid, only)
+    if args.site_sources:
+        write_site_sources(args.site_sources, facts)
     for line in issues:
         print(f"catalogue.py: {line}", file=sys.stderr)
     return 1 if issues else 0

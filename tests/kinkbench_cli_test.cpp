@@ -117,11 +117,12 @@ TEST(KinkbenchCommand, ListShowsEveryProblemOfBothCollections) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(r.err.empty());
   // Two headings, two column lines, one blank line, 25 rows per collection, and under
-  // the nonsmooth table one footnote per kind of marked f* (one kind today).
-  EXPECT_EQ(lines(r.out), 2 + 2 + 1 + 50 + 1);
+  // the nonsmooth table one footnote per kind of marked f* (one kind today) and one for
+  // the fmin that bounds nothing.
+  EXPECT_EQ(lines(r.out), 2 + 2 + 1 + 50 + 2);
   EXPECT_NE(r.out.find("minimax collection"), std::string::npos);
   EXPECT_NE(r.out.find("nonsmooth collection"), std::string::npos);
-  EXPECT_EQ(lines(run_kinkbench("list nonsmooth").out), 2 + 25 + 1);
+  EXPECT_EQ(lines(run_kinkbench("list nonsmooth").out), 2 + 25 + 2);
   EXPECT_EQ(lines(run_kinkbench("list minimax").out), 2 + 25);
 }
 
@@ -392,7 +393,8 @@ TEST(KinkbenchCommand, OneArgumentTooManyIsNamed) {
       {"eval minimax 1 --x 1 2", "unexpected argument '2': --x takes one comma-separated list"},
       {"eval minimax 1 -g", "unknown option '-g'"},
       {"eval minimax 1 -- -5", "unexpected argument '-5'"},
-      {"list minimax nonsmooth", "unexpected argument 'nonsmooth'"},
+      {"list minimax nonsmooth", "unknown problem 'nonsmooth' (1..25)"},
+      {"list minimax 3 4", "unexpected argument '4'"},
       {"check minimax 1 2", "unexpected argument '2'"},
   });
 }
@@ -447,11 +449,53 @@ TEST(KinkbenchCommand, PointWithSomethingElseThanNumbersIsRejected) {
   });
 }
 
+// Nonsmooth 25 is unbounded below although its fmin is 0: the fmin column says so, and
+// so does its row of list --json, beside fmin.
+TEST(KinkbenchCommand, ListMarksTheFminOfUnboundedProblems) {
+  const CommandRun r = run_kinkbench("list nonsmooth");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto row25 = table_row(r.out, "nonsmooth collection", 25);
+  ASSERT_GE(row25.size(), 3u);
+  EXPECT_EQ(row25[2], "0!");
+  EXPECT_EQ(table_row(r.out, "nonsmooth collection", 12)[2], "0");
+  EXPECT_NE(r.out.find("! fmin is no bound: the problem is unbounded below"), std::string::npos);
+  const auto json = nlohmann::json::parse(run_kinkbench("list nonsmooth --json").out);
+  const auto& p25 = json["nonsmooth"][24];
+  EXPECT_EQ(p25["fmin"], 0.0);
+  EXPECT_EQ(p25["unbounded_below"], true);
+  EXPECT_EQ(p25["facts"]["unbounded_below"], true);
+  for (const auto& row : json["nonsmooth"]) EXPECT_TRUE(row.contains("max_n")) << row["problem"];
+}
+
+// One problem: every field of its list --json row, facts included.
+TEST(KinkbenchCommand, ListOneProblemShowsEverythingListKnows) {
+  const CommandRun one = run_kinkbench("list minimax 3 --json");
+  ASSERT_EQ(one.status, 0) << one.err;
+  const auto row = nlohmann::json::parse(one.out);
+  const auto all = nlohmann::json::parse(run_kinkbench("list minimax --json").out);
+  EXPECT_EQ(row, all["minimax"][2]);
+  EXPECT_EQ(row["problem"], 3);
+  EXPECT_EQ(row["facts"]["number"], 3);
+  const CommandRun text = run_kinkbench("list minimax 3");
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_TRUE(text.out.starts_with("minimax problem 3\n")) << text.out;
+  for (const auto& [key, value] : row.items()) {
+    if (key != "facts") {
+      EXPECT_NE(text.out.find("\n" + key + ": "), std::string::npos) << key;
+    }
+  }
+  for (const auto& [key, value] : row["facts"].items()) {
+    EXPECT_NE(text.out.find("\n  " + key + ": "), std::string::npos) << key;
+  }
+  expect_usage_errors({{"list minimax 26", "'26'"}});
+}
+
 TEST(KinkbenchCommand, ListAndCheckSpeakJson) {
   const CommandRun list = run_kinkbench("list --json");
   ASSERT_EQ(list.status, 0) << list.err;
   EXPECT_EQ(lines(list.out), 1);
-  EXPECT_TRUE(list.out.starts_with("{\"minimax\":[{\"problem\":1,\"min_n\":2,\"m\":3,"))
+  EXPECT_TRUE(
+      list.out.starts_with("{\"minimax\":[{\"problem\":1,\"min_n\":2,\"max_n\":null,\"m\":3,"))
       << list.out;
   EXPECT_NE(list.out.find("],\"nonsmooth\":[{\"problem\":1,"), std::string::npos);
   EXPECT_EQ(occurrences(list.out, "{\"problem\":"), 50);

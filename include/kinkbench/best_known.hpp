@@ -12,9 +12,10 @@ struct BestKnown {
   int n;                          // the dimension the entry holds for
   double value;                   // the objective at point, exactly as this library computes it
   std::span<const double> point;  // n entries
-  // "certified" (a proof: an LP dual bound or a closed-form argument), "closed form",
-  // "best known" (many starts agree, no proof) or "local" (the problem is unbounded
-  // below; the local minimum the standard start leads to).
+  // "certified" (a stored lower bound meets value: an LP dual, a Lagrangian or another
+  // dual object; data/README.md), "closed form" (a short argument proves value and point
+  // is the closed-form point), "best known" (many starts agree, no proof) or "local" (the
+  // problem is unbounded below; the local minimum the standard start leads to).
   const char* status;
   const char* method;    // how it was found, in a few words
   bool unbounded_below;  // status "local"; data/optima.json holds the ray or curve

@@ -13,7 +13,7 @@ namespace {
 constexpr Problem kTable[kProblemCount] = {
     {2, 0, 0, 1000, false, ROW(p01), "Rosenbrock's banana valley"},
     {2, 0, 0, 1000, false, ROW(p02), "absolute value of a circle's equation plus x2"},
-    {2, 0, 0, 1000, false, ROW(p03), "maximum of two quadratics and an exponential"},
+    {2, 0, 0, 1000, false, ROW(p03), "maximum of a quartic, a quadratic and an exponential"},
     {2, 0, 0, 1000, false, ROW(p04), "problem 3 with the quartic on the other variable"},
     {2, 0, -1e60, 1000, false, ROW(p05), "maximum of two linear pieces and a quadratic"},
     {2, 0, 0, 1000, false, ROW(p06), "quadratic with two linear exact penalties"},

@@ -127,9 +127,9 @@ void build(Command& c) {
 
   CLI::App* list =
       add_command(c, "list", "the problems, with the objective at the start",
-                  "kinkbench list [minimax|nonsmooth] [options]",
+                  "kinkbench list [minimax|nonsmooth [PROBLEM]] [options]",
                   "Lists the problems of one collection or both, with the objective at the\n"
-                  "starting point.");
+                  "starting point; with PROBLEM (1..25), everything known about that one.");
   add_words(list, c.list.positional);
   add_flag(list, "--json", c.list.json, "print one JSON object");
   list->footer(

@@ -69,16 +69,12 @@ def write_optima(path, entries):
 
 
 def test_stored_optimum_is_shown_and_a_one_ulp_change_is_reported(tmp_path):
-    # minimax 24 at x = 0: f_1 = 0 and f_k = -1 for k = 2..31, so max |f_k| = 1 is
-    # attained by all 30 negative ones.
     data = write_optima(tmp_path / "optima.json",
                         [("minimax", 24, np.zeros(20)), ("nonsmooth", 7, np.array([0.5, -0.25]))])
     _, issues = catalogue.generate(str(tmp_path), str(tmp_path / "optima.json"), pictures=False)
     assert issues == []
-    mm = read(tmp_path / "minimax.md")
-    expected = ", ".join(f"−{k}" for k in range(2, 32))
-    assert f"**Active at x\\*:** k = {expected} (the sign" in mm
-    assert "**f\\*:** 1 (best known" in mm
+    assert "**f\\*:** 1 (**best known**" in read(tmp_path / "minimax.md")
+    # without data/metadata.json beside the file the page falls back to the entry's own list
     assert "**Active at x\\*:** piece 2" in read(tmp_path / "nonsmooth.md")
 
     entry = data["nonsmooth"][0]
@@ -86,6 +82,38 @@ def test_stored_optimum_is_shown_and_a_one_ulp_change_is_reported(tmp_path):
     (tmp_path / "optima.json").write_text(json.dumps(data))
     _, issues = catalogue.generate(str(tmp_path), str(tmp_path / "optima.json"), pictures=False)
     assert len(issues) == 1 and issues[0].startswith("nonsmooth 7:")
+
+
+def test_active_pieces_are_named_with_a_tolerance_relative_to_f_star():
+    sys.path.insert(0, os.path.join(ROOT, "data"))
+    import metadata
+
+    # minimax 24 at x = 0: f_1 = 0 and f_k = -1 for k = 2..31, so max |f_k| = 1 is
+    # attained by the 30 negative ones, named by sign
+    p = kinkbench.minimax(24)
+    groups, _ = metadata.minimax_active(p, np.zeros(20), 1.0)
+    assert groups[0]["active"] == [f"-f{k}" for k in range(2, 32)]
+    # a tiny f*: pieces 1e-12 apart are not all active (an absolute 1e-6 made them so)
+    groups, tol = metadata.minimax_active(p, np.array(p.best_point), p.best_value)
+    assert tol < 1e-12 and 17 <= len(groups[0]["active"]) <= 18
+
+
+def test_pages_show_the_facts_and_the_status_words(tmp_path):
+    _, issues = catalogue.generate(str(tmp_path), os.path.join(ROOT, "data", "optima.json"),
+                                   pictures=False)
+    assert issues == []
+    ns = read(tmp_path / "nonsmooth.md")
+    section25 = ns[ns.index('<a id="nonsmooth-problem-25">'):]
+    assert "**fmin** = 0, **stepmax** = 1000 — **unbounded below**" in section25
+    assert "along no ray but along the parabola" in section25
+    for word in catalogue.STATUS_WORDS:
+        assert f"**{word}**: " in ns and f"**{word}**: " in read(tmp_path / "problems.md")
+    overview = read(tmp_path / "problems.md")
+    unbounded = [line.split("|")[2] for line in overview.splitlines()
+                 if line.startswith("| ") and "**unbounded**" in line]
+    assert [u.strip().split("]")[0][1:] for u in unbounded] == ["13", "14", "25"]
+    assert "**Active at x\\*:** 0, r3, r5, r6, r9" in ns
+    assert "not recorded" not in ns
 
 
 @pytest.mark.parametrize(
@@ -115,3 +143,44 @@ def test_kinks_are_found_where_the_gradient_jumps_and_only_there():
         else:
             assert np.all(np.abs(gy[marked]) <= step) and np.all(gx[marked] <= step)
             assert marked.sum() >= np.sum(xs <= 0)  # the whole half-line is found
+
+
+def test_colour_scale_starts_at_f_star_and_resolves_its_neighbourhood():
+    # f* = -8 at the centre of a steep bowl: the lowest level is f* itself (not f* plus a
+    # percentile of the gaps), and log spacing resolves the bottom of the bowl
+    g = np.linspace(-1, 1, 101)
+    r2 = g[None, :] ** 2 + g[:, None] ** 2
+    levels, _, logscale = catalogue.colour_levels(-8.0 + 78.0 * r2 ** 4, -8.0)
+    assert levels[0] == -8.0 and np.all(np.diff(levels) > 0)
+    assert logscale and levels[1] - levels[0] <= 1e-3 * (levels[-1] - levels[0])
+    # a grid that dips below f* (an unbounded problem) starts at its own lowest value
+    levels, _, _ = catalogue.colour_levels(np.array([[-20.0, 5.0], [1.0, 3.0]]), -8.0)
+    assert levels[0] == -20.0
+
+
+def test_section_plane_is_orthonormal_through_x_star_and_holds_the_start():
+    optima = catalogue.load_optima(os.path.join(ROOT, "data", "optima.json"))
+    for collection, number in (("minimax", 13), ("nonsmooth", 25), ("nonsmooth", 21)):
+        f = catalogue.collect(collection, number, optima)
+        origin, u, v, box = catalogue.plane_of(f)
+        assert np.allclose(origin, f.entry["best_point"])
+        assert abs(u @ u - 1) < 1e-12 and abs(v @ v - 1) < 1e-12 and abs(u @ v) < 1e-12
+        length = float(np.linalg.norm(f.start - origin))
+        assert np.allclose(origin + length * u, f.start)  # x0 lies on the a axis at a = length
+        assert box[0] < 0 < length < box[1] and box[2] < 0 < box[3]
+
+
+def test_site_sources_have_one_page_per_problem_with_its_pictures(tmp_path):
+    facts, issues = catalogue.generate(str(tmp_path / "pages"), os.path.join(ROOT, "data", "optima.json"),
+                                       pictures=False)
+    assert issues == []
+    catalogue.write_site_sources(str(tmp_path / "site"), facts)
+    pages = sorted(p.name for p in (tmp_path / "site" / "problems").iterdir())
+    assert pages == sorted(f"{c}-{k:02d}.md" for c in COLLECTIONS for k in range(1, 26))
+    for page in pages:
+        text = read(tmp_path / "site" / "problems" / page)
+        pictures = re.findall(r"!\[[^]]*\]\(\.\./(img/[^)]+)\)", text)
+        assert pictures and all((tmp_path / "site" / p).exists() for p in pictures), page
+        assert "\\[" in text  # a formula for KaTeX
+    index = read(tmp_path / "site" / "index.md")
+    assert len(re.findall(r"\]\(problems/(minimax|nonsmooth)-\d\d\.md\)", index)) == 50

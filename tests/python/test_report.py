@@ -14,6 +14,7 @@ tau = 0.01 (target 0.08): A solves only (2) at 2; B only (1, s1) at 2.
 
 import csv
 import json
+import re
 
 import pytest
 
@@ -71,9 +72,11 @@ def test_the_page_shows_every_section_and_links_its_files(built):
     for name in ("nonsmooth-data", "nonsmooth-data-n1", "nonsmooth-performance", "nonsmooth-ecdf",
                  "nonsmooth-01-n2", "nonsmooth-02-n5"):
         assert f'src="img/{name}.png"' in page and (root / "out" / "img" / f"{name}.svg").exists()
-    assert 'data-collection="nonsmooth" data-n="5" data-form="f" data-solver="B"' in page
+    # the catalogue's facts (data/metadata.json) now say each problem's convexity
+    assert re.search(r'data-collection="nonsmooth" data-n="5" data-form="f" '
+                     r'data-convexity="(non)?convex" data-solver="B"', page)
     assert '<input type="checkbox" name="solver" value="A" checked>' in page
-    assert 'name="convexity"' not in page  # the catalogue does not say yet
+    assert 'name="convexity"' in page  # the catalogue says it
     assert "2026-12-09T03:00:00+00:00 to 2026-12-09T03:00:00+00:00" in page
     assert 'class="problems"' not in page and 'class="note"' not in page
 
