@@ -566,7 +566,9 @@ const char* const kResetCountsDoc =
 // docstring is replaced as pybind11 itself installs it.
 void name_handle_arguments(const py::object& cls) {
   static constexpr std::pair<std::string_view, std::string_view> kNames[] = {
-      {"x: handle", "x: ArrayLike"}, {"k: handle", "k: int"}};
+      {"x: handle", "x: ArrayLike"},
+      {"k: handle", "k: int"},
+      {"out: handle", "out: numpy.ndarray"}};
   for (const py::handle name : cls.attr("__dict__")) {
     const py::object member = py::getattr(cls, name);
     PyObject* f = member.ptr();

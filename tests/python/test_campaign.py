@@ -119,6 +119,7 @@ def test_a_process_pool_gives_the_serial_bits_and_a_rerun_skips_them(tmp_path):
 
 
 def test_the_checksum_sees_results_and_not_times(tmp_path):
+    pytest.importorskip("scipy", reason="the campaign runs SciPy's solvers")
     run_campaign(Campaign(**SMALL), tmp_path, progress=False)
     before = checksum(tmp_path)
     path = tmp_path / "nm" / "minimax-07-n3-s1.jsonl"

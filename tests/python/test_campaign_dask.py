@@ -6,6 +6,7 @@ import pytest
 from kinkbench.campaign import Campaign, checksum, run_campaign
 
 distributed = pytest.importorskip("distributed", reason="needs python3-distributed")
+pytest.importorskip("scipy", reason="the campaign runs SciPy's solvers")
 
 
 def test_a_local_cluster_gives_the_serial_bits(tmp_path):

@@ -146,6 +146,7 @@ def test_kinks_are_found_where_the_gradient_jumps_and_only_there():
 
 
 def test_colour_scale_starts_at_f_star_and_resolves_its_neighbourhood():
+    pytest.importorskip("matplotlib", reason="the colour scale is matplotlib's")
     # f* = -8 at the centre of a steep bowl: the lowest level is f* itself (not f* plus a
     # percentile of the gaps), and log spacing resolves the bottom of the bowl
     g = np.linspace(-1, 1, 101)

@@ -116,7 +116,9 @@ def test_unreadable_paths_say_why(tmp_path):
 def failing_lines(result):
     assert result.returncode == 1, result.stdout + result.stderr
     assert result.stderr == ""
-    return [line for line in result.stdout.splitlines() if line.startswith("FAIL")]
+    # the claims beyond the values have their own tests (test_claims.py)
+    return [line for line in result.stdout.splitlines()
+            if line.startswith("FAIL") and " claims" not in line]
 
 
 def test_missing_and_repeated_problems_fail(tmp_path):
@@ -132,7 +134,10 @@ def test_missing_and_repeated_problems_fail(tmp_path):
     result = run_check(write(tmp_path, changed(repeat_and_drop)))
     assert failing_lines(result) == ["FAIL minimax: problem 5 has 3 entries",
                                      "FAIL nonsmooth: problems 1, 25 are missing"]
-    assert result.stdout.splitlines()[-1] == "50 passed, 2 failed"
+    entries_ok = [line for line in result.stdout.splitlines()
+                  if line.startswith("ok ") and " claims" not in line]
+    assert len(entries_ok) == 50
+    assert result.stdout.splitlines()[-1].endswith(" passed, 2 failed")
 
 
 def test_minus_zero_is_not_zero(tmp_path):
@@ -197,6 +202,7 @@ def load_module():
 
 @pytest.mark.parametrize("name", ["primal", "dual_bound"])
 def test_a_nan_from_the_lp_fails(monkeypatch, name):
+    pytest.importorskip("scipy", reason="the LP is solved by SciPy")
     check = load_module()
     e = entry(GOOD, "nonsmooth", 21)
     solved = {"primal": e["best_value"], "dual_bound": e["best_value"]}

@@ -8,6 +8,8 @@ import sys
 
 import pytest
 
+pytest.importorskip("scipy", reason="the claims are re-derived with SciPy")
+
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(REPO, "data"))
 import _claims  # noqa: E402

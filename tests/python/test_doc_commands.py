@@ -11,6 +11,7 @@ ROOT = os.environ.get("KINKBENCH_SOURCE_DIR") or os.path.join(os.path.dirname(__
 # An interpreter word followed by a script or -m MODULE: a command someone would type.
 COMMAND = re.compile(r"(?<![\w./-])(?P<python>[\w./-]*python3?)\s+(?P<what>-m\s+\S+|[\w./-]+\.py)\b")
 PREFIX = "PYTHONPATH=build/default/python "
+BUILD_ARGUMENT = re.compile(r"\s+(--build\s+)?build/")
 
 
 # Quotes the package's docstrings, which speak of whatever interpreter the package is in.
@@ -43,6 +44,8 @@ def test_documented_python_commands_use_the_installed_interpreter():
                 continue  # the install itself
             if python == "/usr/bin/python3" and text[:m.start()].endswith(PREFIX):
                 continue
+            if python == "/usr/bin/python3" and BUILD_ARGUMENT.match(text, m.end()):
+                continue  # a script that is handed the build tree finds the module there
             line = text.count("\n", 0, m.start()) + 1
             wrong.append(f"{path}:{line}: {m.group(0).strip()}")
     assert wrong == []

@@ -6,6 +6,7 @@ import sys
 
 import pytest
 
+pytest.importorskip("scipy", reason="the data scripts solve with SciPy")
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(REPO, "data"))
 import export  # noqa: E402
