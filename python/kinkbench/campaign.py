@@ -468,21 +468,21 @@ class Campaign:
 
     def setups(self) -> list[Setup]:
         """The selected (collection, number, n), in table order."""
-        spec = dict(self.problems)
-        if "list" in spec:
-            if set(spec) != {"list"}:
+        selection = dict(self.problems)
+        if "list" in selection:
+            if set(selection) != {"list"}:
                 raise ValueError('problems: "list" goes alone')
             chosen = []
-            for item in spec["list"]:
+            for item in selection["list"]:
                 if not isinstance(item, (list, tuple)) or len(item) not in (2, 3):
                     raise ValueError(f"problems: a list entry is [collection, number] or [collection, number, n], got {item!r}")
                 p = make(item[0], item[1], item[2] if len(item) == 3 else None)
                 chosen.append((item[0], p.number, p.n))
             return chosen
-        collections = spec.get("collections", ["minimax", "nonsmooth"])
-        numbers = spec.get("numbers")
-        forms = spec.get("forms")
-        n_spec = spec.get("n", "min")
+        collections = selection.get("collections", ["minimax", "nonsmooth"])
+        numbers = selection.get("numbers")
+        forms = selection.get("forms")
+        n_spec = selection.get("n", "min")
         for c in collections:
             if c not in ("minimax", "nonsmooth"):
                 raise ValueError(f'problems: the collections are "minimax" and "nonsmooth", got {c!r}')
@@ -504,7 +504,7 @@ class Campaign:
                 raise ValueError(f'problems: n is "min", a number or [lo, hi], got {n_spec!r}')
             chosen += [(row.collection, row.number, k) for k in sizes]
         if not chosen:
-            raise ValueError(f"problems: the selection {spec} is empty")
+            raise ValueError(f"problems: the selection {selection} is empty")
         return chosen
 
     def plan(self, logdir: Union[str, pathlib.Path]) -> Plan:

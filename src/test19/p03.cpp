@@ -52,17 +52,10 @@ void hessian(int /*n*/, const double* x, double* h, const double* /*data*/) {
 }
 
 // One group: f1, f2, f3.
-int decompose_groups(int /*n*/, int* sizes) {
-  if (sizes != nullptr) sizes[0] = 3;
-  return 1;
-}
+int decompose_groups(int /*n*/, int* sizes) { return three_piece_groups(sizes); }
 
 void decompose(int /*n*/, const double* x, const double* /*data*/, const PieceOut& out) {
-  const ThreePieces f = pieces(x);
-  out.phi[0] = f.f1;
-  out.phi[1] = f.f2;
-  out.phi[2] = f.f3;
-  for (int p = 1; p <= 3; ++p) piece_gradient(p, x, out.grad(p - 1));
+  decompose_three(x, out, pieces, piece_gradient);
 }
 
 std::string piece_name(int /*n*/, int /*group*/, int index) { return numbered("f", index + 1); }

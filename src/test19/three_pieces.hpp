@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/rules.hpp"
+#include "test19/pieces.hpp"
 
 namespace kinkbench::nonsmooth {
 
@@ -55,6 +56,21 @@ inline void common_piece_hessian(int piece, const double* x, double* h) {
     h[1] = -2 * e;
     h[2] = 2 * e;
   }
+}
+
+// Their decomposition too: one group of the three pieces, f1, f2, f3.
+inline int three_piece_groups(int* sizes) {
+  if (sizes != nullptr) sizes[0] = 3;
+  return 1;
+}
+
+template <class Pieces, class Gradient>
+void decompose_three(const double* x, const PieceOut& out, Pieces pieces, Gradient gradient) {
+  const ThreePieces f = pieces(x);
+  out.phi[0] = f.f1;
+  out.phi[1] = f.f2;
+  out.phi[2] = f.f3;
+  for (int p = 1; p <= 3; ++p) gradient(p, x, out.grad(p - 1));
 }
 
 }  // namespace kinkbench::nonsmooth

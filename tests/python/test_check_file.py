@@ -194,9 +194,9 @@ def test_what_only_the_library_copy_can_tell(tmp_path):
 
 
 def load_module():
-    spec = importlib.util.spec_from_file_location("optima_check", CHECK)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("optima_check", CHECK)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
