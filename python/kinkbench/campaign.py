@@ -386,7 +386,7 @@ def execute_plan(
 
 # ------------------------------------------------------------------ the campaign
 
-PROBLEM_KEYS = ("collections", "numbers", "forms", "n", "list")
+PROBLEM_KEYS = ("collections", "numbers", "forms", "convex", "n", "list")
 
 
 @dataclasses.dataclass
@@ -395,7 +395,8 @@ class Campaign:
 
     solvers: name -> import path "module:function" (or a function importable as one).
     problems: {"collections": [...] (default both), "numbers": [...] (default all),
-        "forms": [...] (e.g. ["max |f_k|"]), "n": "min" (default), a number (the
+        "forms": [...] (e.g. ["max |f_k|"]), "convex": true or false (the catalogue's
+        convexity), "n": "min" (default), a number (the
         problems that accept it) or [lo, hi] (every accepted n in the range)}, or
         {"list": [[collection, number], [collection, number, n], ...]}.
     starts: starts 0..starts-1 per problem (kinkbench.starts), from start_seed and
@@ -482,6 +483,9 @@ class Campaign:
         collections = selection.get("collections", ["minimax", "nonsmooth"])
         numbers = selection.get("numbers")
         forms = selection.get("forms")
+        convex = selection.get("convex")
+        if convex is not None and not isinstance(convex, bool):
+            raise ValueError(f"problems: convex is true or false, got {convex!r}")
         n_spec = selection.get("n", "min")
         for c in collections:
             if c not in ("minimax", "nonsmooth"):
@@ -491,6 +495,8 @@ class Campaign:
             if row.collection not in collections or (numbers is not None and row.number not in numbers):
                 continue
             if forms is not None and row.form not in forms:
+                continue
+            if convex is not None and row.convex is not convex:
                 continue
             top = row.max_n if row.max_n is not None else float("inf")
             if n_spec == "min":

@@ -193,3 +193,14 @@ def test_the_strict_reader_takes_a_campaign_folder_as_it_is(tmp_path):
     table = logs.read_table([tmp_path])
     assert len(table.runs) == 16 and table.problems() == []
     assert list(table.manifests) == [str(tmp_path / "campaigns" / f"{campaign.id}.json")]
+
+
+def test_selection_by_convexity_follows_the_catalogue():
+    rows = kinkbench.problems()
+    for want in (True, False):
+        chosen = Campaign(solvers={"s": "kinkbench.solvers:nelder_mead"},
+                          problems={"convex": want}).setups()
+        expected = [(r.collection, r.number, r.min_n) for r in rows if r.convex is want]
+        assert chosen == expected and expected
+    with pytest.raises(ValueError, match="convex is true or false"):
+        Campaign(solvers={"s": "kinkbench.solvers:nelder_mead"}, problems={"convex": 1}).setups()
