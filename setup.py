@@ -85,7 +85,6 @@ setup(
             include_dirs=["include", "src"],
             define_macros=[("KINKBENCH_VERSION", f'"{version()}"')],
             cxx_std=20,
-            define_macros=[("KINKBENCH_VERSION", f'"{version()}"')],
             # Values follow the written order of operations, as in the CMake build.
             extra_compile_args=["-O3", "-ffp-contract=off", "-fno-fast-math"],
         )
