@@ -19,51 +19,9 @@ import sys
 import time
 import warnings
 
-import numpy as np
-from scipy.optimize import minimize
-
 import kinkbench
 from kinkbench import profiles
-
-
-def bfgs(log):
-    return minimize(log.fun, log.x0, jac=log.grad, method="BFGS", options={"maxiter": 10**6})
-
-
-def nelder_mead(log):
-    # Its own limits off: the budget decides, and its tolerances stay SciPy's defaults.
-    return minimize(log.fun, log.x0, method="Nelder-Mead", options={"maxfev": 10**9, "maxiter": 10**9})
-
-
-def powell(log):
-    return minimize(log.fun, log.x0, method="Powell", options={"maxfev": 10**9, "maxiter": 10**9})
-
-
-def slsqp_epigraph(log):
-    """min t over (x, t) subject to t >= f_k(x) (and t >= -f_k(x) for the fits): at the
-    solution t is the problem's objective. Each point costs one values and one jacobian
-    call, which the log counts as one evaluation."""
-    problem = log.problem
-    n, m = problem.n, problem.m
-    signs = [1.0] if problem.itype != 0 else [1.0, -1.0]
-
-    def constraints(z):
-        f = log.values(z[:n])
-        return np.concatenate([z[n] - s * f for s in signs])
-
-    def constraints_jacobian(z):
-        jac = log.jacobian(z[:n])
-        return np.vstack([np.hstack([-s * jac, np.ones((m, 1))]) for s in signs])
-
-    z0 = np.append(log.x0, log.f0)
-    return minimize(
-        lambda z: z[n],
-        z0,
-        jac=lambda z: np.eye(1, n + 1, n).ravel(),
-        constraints=[{"type": "ineq", "fun": constraints, "jac": constraints_jacobian}],
-        method="SLSQP",
-        options={"maxiter": 10**6, "ftol": 1e-12},
-    )
+from kinkbench.solvers import bfgs, nelder_mead, powell, slsqp_epigraph
 
 
 def main(argv):
