@@ -244,7 +244,7 @@ int run_eval(const Console& io, const EvalArgs& args) {
     const auto eps = point_option(*args.active);
     if (!eps.ok() || eps.value.size() != 1 || !(eps.value[0] >= 0)) {
       return usage_error(io.err, "eval",
-                         "--active takes one number >= 0, got '" + *args.active + "'");
+                         "--active takes one number >= 0, got " + quote(*args.active));
     }
     e.eps = eps.value[0];
   }
