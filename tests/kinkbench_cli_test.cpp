@@ -679,7 +679,8 @@ TEST(KinkbenchCommand, UserTextIsShownEscapedOnOneLine) {
       {{"eval", "minimax", "1", "--colour\n"}, R"(unknown option '--colour\n')"},
       {{"list", "\xc3\xa4"}, R"(unknown collection '\xc3\xa4')"},
       {{"check", "minimax", "\x7f"}, R"(unknown problem '\x7f')"},
-      {{"eval", "minimax", "20", "--active", "\xff\n"}, R"(--active takes one number >= 0, got '\xff\n')"},
+      {{"eval", "minimax", "20", "--active", "\xff\n"},
+       R"(--active takes one number >= 0, got '\xff\n')"},
   };
   for (const auto& c : cases) {
     const CommandRun r = run_in_process(c.args);
