@@ -48,7 +48,9 @@ def certificate_failures(entry):
     if cert is None:
         return out
     again = _certificates.recheck(entry["number"], cert, best)
-    if again != cert["bound"]:
+    # Rechecks of 3 and 16 go through BLAS and LAPACK, whose kernels differ by CPU in the
+    # last bits; the bound's own slack is far wider than that.
+    if not math.isclose(again, cert["bound"], rel_tol=1e-13):
         out.append(f"the dual object proves {again!r}, the file says {cert['bound']!r}")
     if not again <= best:
         out.append(f"bound {again!r} above f* {best!r}")

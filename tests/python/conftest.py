@@ -23,6 +23,7 @@ def build_paths(build):
     return {
         "KINKBENCH_REFERENCE_DRIVER": build / "python" / "tests" / "kinkbench_python_reference",
         "KINKBENCH_NSEVAL": build / "nseval",
+        "KINKBENCH_COMMAND": build / "kinkbench",
         "KINKBENCH_SOURCE_DIR": SOURCE,
     }
 

@@ -5,6 +5,7 @@ bare python3 may be another interpreter altogether."""
 import glob
 import os
 import re
+from pathlib import Path
 
 ROOT = os.environ.get("KINKBENCH_SOURCE_DIR") or os.path.join(os.path.dirname(__file__), "..", "..")
 
@@ -57,3 +58,12 @@ def test_the_pattern_tells_the_forms_apart():
             "`.venv/bin/python data/check.py` and python3-numpy")
     assert [m.group("python") for m in commands(text)] == [
         "python3", "/usr/bin/python3", ".venv/bin/python"]
+
+
+def test_a_run_by_hand_gets_every_path_that_ctest_sets():
+    # pytest from the source tree must not meet a variable only ctest would have set
+    from conftest import build_paths
+
+    with open(os.path.join(ROOT, "tests", "python", "CMakeLists.txt"), encoding="utf-8") as f:
+        set_by_ctest = set(re.findall(r"\b(KINKBENCH_[A-Z_]+)=", f.read()))
+    assert set_by_ctest and set_by_ctest <= set(build_paths(Path("build")))
