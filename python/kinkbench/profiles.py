@@ -210,7 +210,7 @@ def figure(group_list: Sequence[Group], kind: str, taus: Sequence[float], fstar:
     plt.rcParams["svg.hashsalt"] = "kinkbench"  # the same logs give the same SVG bytes
     solvers = sorted({r.solver for g in group_list for r in g.runs})
     colours = {s: f"C{i % 10}" for i, s in enumerate(solvers)}
-    fig, axes = plt.subplots(len(group_list), len(taus), figsize=(4.6 * len(taus), 4.0 * len(group_list) + 1.2),
+    fig, axes = plt.subplots(len(group_list), len(taus), figsize=(4.6 * len(taus), 4.0 * len(group_list) + 0.6),
                              sharey=True, squeeze=False)
     legend: dict = {}
     for row, group in zip(axes, group_list):
@@ -237,12 +237,21 @@ def figure(group_list: Sequence[Group], kind: str, taus: Sequence[float], fstar:
             ax.grid(True, which="major", alpha=0.3)
             ax.set_title(f"{group.title}, {tau_text(tau)}")
         row[0].set_ylabel("fraction of runs solved")
-    fig.legend(list(legend.values()), list(legend.keys()), loc="lower center", ncol=min(len(legend), 3),
-               frameon=False)
     what = "Performance profiles" if kind == "performance" else "Data profiles"
     fig.suptitle(f"{what}: solved when $f(x) \\leq f^* + \\tau\\,(f(x_0) - f^*)$")
-    rows = math.ceil(len(legend) / 3)
-    fig.tight_layout(rect=(0, min(0.4, (0.1 + 0.25 * rows) / fig.get_figheight()), 1, 1))
+    # Up to three columns, fewer where long names would run off the picture; the figure
+    # grows by the legend's height so the panels keep theirs.
+    renderer = fig.canvas.get_renderer()
+    for ncol in range(min(len(legend), 3), 0, -1):
+        box = fig.legend(list(legend.values()), list(legend.keys()), loc="lower center", ncol=ncol,
+                         frameon=False)
+        width = box.get_window_extent(renderer).width
+        if ncol == 1 or width <= 0.98 * fig.bbox.width:
+            break
+        box.remove()
+    below = box.get_window_extent(renderer).height / fig.dpi + 0.1
+    fig.set_figheight(fig.get_figheight() + below)
+    fig.tight_layout(rect=(0, below / fig.get_figheight(), 1, 1))
     return fig
 
 

@@ -248,3 +248,33 @@ def test_solvers_sharing_no_case_are_refused_unless_counted_over_their_own(tmp_p
     assert profiles.main([str(tmp_path), "-o", str(tmp_path / "out" / "p"), "--format", "png"]) == 2
     assert "share no (problem, n, start) case" in capsys.readouterr().err
     assert profiles.main([str(tmp_path), "-o", str(tmp_path / "out" / "p"), "--format", "png", "--own-sets"]) == 0
+
+
+def test_one_solver_is_never_marked_alone(tmp_path):
+    # "alone" warns that a solver's ratios are 1 for want of a rival; with no rival at all
+    # every ratio is 1 anyway and the marker says nothing
+    fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    fake_logs.write(tmp_path, "A", "minimax", 2, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    assert [g.alone for g in profiles.groups(profiles.read_logs(tmp_path))] == [set(), set()]
+
+
+@pytest.mark.parametrize("taus, solvers", [((0.1,), 4), ((0.1, 1e-3, 1e-5), 7)])
+def test_the_legend_fits_below_the_panels(tmp_path, taus, solvers):
+    # long names in a one-panel figure: the legend must wrap to rows, stay inside the
+    # picture and keep clear of every panel with its tick labels
+    pytest.importorskip("matplotlib")
+    names = [f"solver number {i} with a long name" for i in range(solvers)]
+    for name in names:
+        fake_logs.write(tmp_path, name, "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    runs = profiles.read_logs(tmp_path)
+    fig = profiles.figure(profiles.groups(runs), "data", taus, profiles.reference_values(runs))
+    fig.canvas.draw()
+    renderer = fig.canvas.get_renderer()
+    box = fig.legends[0].get_window_extent(renderer)
+    page = fig.bbox
+    assert page.x0 <= box.x0 and box.x1 <= page.x1 and page.y0 <= box.y0
+    assert all(box.y1 < ax.get_tightbbox(renderer).y0 for ax in fig.axes)
+    shown = fig.legends[0].get_texts()
+    assert len(shown) == solvers
+    assert all(page.x0 <= t.get_window_extent(renderer).x0 and t.get_window_extent(renderer).x1 <= page.x1
+               for t in shown)
