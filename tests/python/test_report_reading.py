@@ -155,6 +155,23 @@ def test_conflicts_are_refused_naming_values_and_files(tmp_path, capsys, second,
     assert says in capsys.readouterr().err
 
 
+@pytest.mark.parametrize("sharing", [3, 4, 6])
+def test_a_conflict_names_three_files_of_each_value_and_counts_the_rest(tmp_path, sharing):
+    paths = sorted(str(write(tmp_path, "A", start=s, budget=50)) for s in range(sharing))
+    other = write(tmp_path, "B", budget=100)
+    (line,) = logs.read_table(tmp_path).conflicts
+    rest = f" and {sharing - 3} more" if sharing > 3 else ""
+    assert line == f"budget differs for the runs: 100 in {other}; 50 in {', '.join(paths[:3])}{rest}"
+
+
+def test_several_faults_are_one_line_that_counts_the_others(tmp_path):
+    write(tmp_path / "a", "A")
+    write(tmp_path / "b", "A")
+    write(tmp_path / "a", "B", fstar=-1.0)
+    with pytest.raises(logs.LogError, match=r"^duplicate run A on .*; and 1 more like it$"):
+        logs.check(logs.read_table([tmp_path / "a", tmp_path / "b"]))
+
+
 def test_mixed_budgets_pass_only_between_solvers_when_asked(tmp_path):
     write(tmp_path, "A", budget=100)
     write(tmp_path, "B", budget=50)
