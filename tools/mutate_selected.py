@@ -287,6 +287,9 @@ def main():
                             "equivalent": reason if outcome == "survived" else None})
             print(f"{index:3d} {outcome:9s} {where:34s} {change:40s} {killer} "
                   f"[{time.monotonic() - started:.0f} s]", flush=True)
+    except KeyboardInterrupt:
+        print("stopped; every mutated file is put back", file=sys.stderr)
+        return 130
     finally:
         if not args.list and any(not r.endswith(".py") for r, _, _ in mutants):
             run(["cmake", "--build", args.build, "-j2"], args.time_limit * 4, env)
