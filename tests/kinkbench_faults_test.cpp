@@ -176,6 +176,42 @@ TEST(KinkbenchFaults, StreamReportsAFailedWriteOrReadOnce) {
   EXPECT_EQ(unread.err, "kinkbench: reading the points failed: Is a directory\n");
 }
 
+// An input without a descriptor that gives one line and then fails, as a broken pipe or
+// a bad disk does.
+struct FailingInput {
+  std::string line = "2 2\n";
+  bool given = false;
+
+  static ssize_t read(void* cookie, char* data, size_t size) {
+    auto* self = static_cast<FailingInput*>(cookie);
+    if (self->given) {
+      errno = EIO;
+      return -1;
+    }
+    self->given = true;
+    const size_t take = std::min(size, self->line.size());
+    std::memcpy(data, self->line.data(), take);
+    return static_cast<ssize_t>(take);
+  }
+};
+
+TEST(KinkbenchFaults, StreamWithoutADescriptorReportsAFailedRead) {
+  FailingInput input;
+  cookie_io_functions_t io{};
+  io.read = &FailingInput::read;
+  std::FILE* in = fopencookie(&input, "r", io);
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  ASSERT_TRUE(in != nullptr && out != nullptr && err != nullptr);
+  const int status = kinkbench::tools::run_command({"eval", "minimax", "1", "--stream"}, in, out, err);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(error_text(err), "kinkbench: reading the points failed: Input/output error\n");
+  EXPECT_EQ(error_text(out).substr(0, 2), "20");  // the line before the failure is answered
+  std::fclose(in);
+  std::fclose(out);
+  std::fclose(err);
+}
+
 TEST(KinkbenchFaults, JsonNumbersInExponentFormStayNumbers) {
   // f_1 = x1^2 + x2^4 of minimax problem 1: 1e22 at x1 = 1e11, with gradient (2e11, 4e-300)
   // at x2 = 1e-100. A ".0" belongs after whole numbers only, never after an exponent.

@@ -204,3 +204,32 @@ def test_selection_by_convexity_follows_the_catalogue():
         assert chosen == expected and expected
     with pytest.raises(ValueError, match="convex is true or false"):
         Campaign(solvers={"s": "kinkbench.solvers:nelder_mead"}, problems={"convex": 1}).setups()
+
+
+def test_a_folder_whose_logs_disagree_is_refused_naming_them(tmp_path):
+    # seven complete runs at budget 20; the same campaign at budget 21 must not skip them
+    # as done, nor overwrite them
+    first = dict(solvers={"NM": "kinkbench.solvers:nelder_mead"}, problems={"list": [["nonsmooth", 1]]}, starts=7)
+    run_campaign(Campaign(**first, budget=20), tmp_path, progress=False)
+    before = checksum(tmp_path)
+    with pytest.raises(ValueError) as refused:
+        run_campaign(Campaign(**first, budget=21), tmp_path, progress=False)
+    text = str(refused.value)
+    assert text.startswith("complete logs in the folder disagree with this campaign: ")
+    assert f"{tmp_path / 'nm' / 'nonsmooth-01-n2-s0.jsonl'}: budget 20 (campaign: 21)" in text
+    assert text.count("(campaign: 21)") == 5 and text.endswith(" (and 2 more)")
+    assert checksum(tmp_path) == before
+
+
+def test_solvers_given_as_functions_run_in_process_and_are_refused_for_workers(tmp_path):
+    from kinkbench.campaign import Plan, execute_plan
+
+    def local(log):
+        log.fun(log.x0)
+
+    plan = Plan.build({"local": local}, [("nonsmooth", 1, 2)], tmp_path, budget=5)
+    with pytest.raises(ValueError, match="solver 'local' cannot be sent to a worker: give it as an import path"):
+        execute_plan(plan, solvers={"local": local}, workers=2, progress=False)
+    assert not (tmp_path / "local").exists()
+    (summary,) = execute_plan(plan, solvers={"local": local}, progress=False)
+    assert summary.evaluations == 1 and summary.path.exists()

@@ -258,16 +258,21 @@ def test_one_solver_is_never_marked_alone(tmp_path):
     assert [g.alone for g in profiles.groups(profiles.read_logs(tmp_path))] == [set(), set()]
 
 
-@pytest.mark.parametrize("taus, solvers", [((0.1,), 4), ((0.1, 1e-3, 1e-5), 7)])
-def test_the_legend_fits_below_the_panels(tmp_path, taus, solvers):
-    # long names in a one-panel figure: the legend must wrap to rows, stay inside the
-    # picture and keep clear of every panel with its tick labels
+def long_named(folder, solvers, taus):
+    for i in range(solvers):
+        fake_logs.write(folder, f"solver number {i} with a long name", "nonsmooth", 1, 2, f0=4.0, fstar=0.0,
+                        values=[4.0, 0.1])
+    runs = profiles.read_logs(folder)
+    return profiles.figure(profiles.groups(runs), "data", taus, profiles.reference_values(runs))
+
+
+# one panel: one column; three panels: three columns, as many rows as that takes
+@pytest.mark.parametrize("taus, solvers, rows", [((0.1,), 4, 4), ((0.1, 1e-3, 1e-5), 7, 3)])
+def test_the_legend_fits_below_the_panels(tmp_path, taus, solvers, rows):
+    # long names: the legend must wrap to rows, stay inside the picture and keep clear of
+    # every panel with its tick labels, in as few rows as fit
     pytest.importorskip("matplotlib")
-    names = [f"solver number {i} with a long name" for i in range(solvers)]
-    for name in names:
-        fake_logs.write(tmp_path, name, "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
-    runs = profiles.read_logs(tmp_path)
-    fig = profiles.figure(profiles.groups(runs), "data", taus, profiles.reference_values(runs))
+    fig = long_named(tmp_path, solvers, taus)
     fig.canvas.draw()
     renderer = fig.canvas.get_renderer()
     box = fig.legends[0].get_window_extent(renderer)
@@ -275,6 +280,32 @@ def test_the_legend_fits_below_the_panels(tmp_path, taus, solvers):
     assert page.x0 <= box.x0 and box.x1 <= page.x1 and page.y0 <= box.y0
     assert all(box.y1 < ax.get_tightbbox(renderer).y0 for ax in fig.axes)
     shown = fig.legends[0].get_texts()
-    assert len(shown) == solvers
+    assert len(shown) == solvers and len({round(t.get_window_extent(renderer).y0) for t in shown}) == rows
     assert all(page.x0 <= t.get_window_extent(renderer).x0 and t.get_window_extent(renderer).x1 <= page.x1
                for t in shown)
+
+
+def test_a_long_legend_leaves_the_panels_their_height(tmp_path):
+    pytest.importorskip("matplotlib")
+    one = long_named(tmp_path / "one", 1, (0.1,))
+    seven = long_named(tmp_path / "seven", 7, (0.1,))
+
+    def panel_inches(fig):
+        return fig.axes[0].get_position().height * fig.get_figheight()
+
+    assert seven.get_figheight() > one.get_figheight()
+    assert panel_inches(seven) == pytest.approx(panel_inches(one), rel=0.05)
+
+
+def test_the_axes_span_the_budget_and_ratios_are_marked_at_powers_of_two(tmp_path):
+    pytest.importorskip("matplotlib")
+    fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 3.0, 2.0, 1.0, 0.1], budget=50)
+    fake_logs.write(tmp_path, "B", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1], budget=50)
+    runs = profiles.read_logs(tmp_path)
+    group_list, fstar = profiles.groups(runs), profiles.reference_values(runs)
+    data = profiles.figure(group_list, "data", (0.1,), fstar).axes[0]
+    assert data.get_xlim() == (1.0, 50.0)  # the budget, though no run used more than 5
+    ratios = profiles.figure(group_list, "performance", (0.1,), fstar).axes[0]
+    low, high = ratios.get_xlim()
+    marks = [t for t in list(ratios.get_xticks()) + list(ratios.get_xticks(minor=True)) if low <= t <= high]
+    assert marks and all(math.log2(t) == round(math.log2(t)) for t in marks)

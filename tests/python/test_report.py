@@ -121,6 +121,9 @@ def test_the_ecdf_counts_run_target_pairs(built):
     a = next(line for line in fig.axes[0].get_lines() if line.get_gid() == "ecdf nonsmooth A")
     # A's 6 (run, tau) pairs: reached at 3, 2 (tau 0.1) and 2 (tau 0.01); the rest never.
     assert list(a.get_xdata()) == [1, 2, 2, 3, 10] and list(a.get_ydata()) == [0, 1 / 6, 2 / 6, 3 / 6, 3 / 6]
+    assert fig._suptitle.get_text().endswith("$\\tau = 10^{-1} \\ldots 10^{-2}$")
+    other = report.ecdf_figure(group, (0.1, 0.05), report.profiles.reference_values(runs))
+    assert other._suptitle.get_text().endswith(", 2 values of $\\tau$")
 
 
 def test_mixed_sets_are_compared_on_the_common_cases_with_a_note(tmp_path):
@@ -147,6 +150,7 @@ def test_partial_and_duplicate_runs_are_named_on_the_page(tmp_path, capsys):
     page = (tmp_path / "out" / "index.html").read_text()
     assert f"unfinished (a .partial file): {partial}" in page and str(copy) in page
     assert "missing run: B on nonsmooth 2 n=5 start 0" in page  # neither copy is drawn
+    assert "more.</p>" not in page  # every problem found is listed
 
 
 def test_a_reference_folder_is_drawn_beside_and_marked(tmp_path):
@@ -182,3 +186,16 @@ def test_the_command_says_what_it_wrote_and_refuses_tau_1(tmp_path, capsys):
     out = capsys.readouterr().out.splitlines()
     assert out[0] == "6 runs compared of 6 read; 0 problems found in the folders"
     assert out[-1].startswith(f"wrote {tmp_path / 'out' / 'index.html'} and ")
+    # the page says how it was made: this call's arguments, not the test runner's
+    page = (tmp_path / "out" / "index.html").read_text()
+    assert f"<td>python3 -m kinkbench.report {folder} -o {tmp_path / 'out'} --tau 0.1</td>" in page
+
+
+def test_the_provenance_gives_runs_of_starts_as_ranges(tmp_path):
+    for start in (0, 1, 2, 3):
+        fake_logs.write(tmp_path / "logs", "A", "nonsmooth", 1, 2, start, f0=8.0, fstar=0.0, values=[8.0, 1.0], budget=10)
+    for start in (0, 1, 3):
+        fake_logs.write(tmp_path / "logs", "B", "nonsmooth", 1, 2, start, f0=8.0, fstar=0.0, values=[8.0, 1.0], budget=10)
+    page = report.build(tmp_path / "logs", tmp_path / "out", taus=(0.1,), own_sets=True).index.read_text()
+    assert "<td>A</td><td>4</td><td>1</td><td>0..3</td>" in page
+    assert "<td>B</td><td>3</td><td>1</td><td>0, 1, 3</td>" in page

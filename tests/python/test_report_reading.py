@@ -103,9 +103,15 @@ def test_a_log_cut_short_is_unfinished_and_its_last_line_skipped(tmp_path, last)
     table = logs.read_table(tmp_path)
     assert [r.solver for r in table.runs] == ["B"]
     (run,) = table.unfinished
-    assert run.values == [4.0, 1.0] and run.path == path
+    assert run.values == [4.0, 1.0] and run.path == path and run.used == 2
     assert table.warnings and table.warnings[0].startswith(f"{path}:4: ")
     assert f"unfinished (no outcome line): {path}" in table.problems()
+
+
+def test_a_log_cut_after_its_first_evaluation_is_unfinished_with_nothing_recorded(tmp_path):
+    path = write(tmp_path, values=[4.0], outcome=None)
+    (run,) = logs.read_table(tmp_path).unfinished
+    assert run.values == [] and run.used == 0 and run.path == path
 
 
 def test_partial_interrupted_and_missing_runs_are_named(tmp_path):
@@ -203,6 +209,13 @@ def test_reading_and_reporting_never_change_the_folders(tmp_path):
 
 
 def test_a_nan_value_reads_as_nan_and_infinities_as_infinities(tmp_path):
-    write(tmp_path, values=[4.0, math.nan, math.inf, -1.0])
+    write(tmp_path, values=[4.0, math.nan, math.inf, -math.inf, -1.0])
     (run,) = logs.read_table(tmp_path).runs
-    assert math.isnan(run.values[1]) and run.values[2] == math.inf and run.values[3] == -1.0
+    assert math.isnan(run.values[1]) and run.values[2:] == [math.inf, -math.inf, -1.0]
+
+
+def test_runs_with_and_without_a_seed_are_read_in_order(tmp_path):
+    # a seedless run beside seeded ones of the same case must not stop the sort
+    for seed in (2, None, 0):
+        write(tmp_path, "A", seed=seed, name=f"s{seed}.jsonl")
+    assert [r.seed for r in logs.read_table(tmp_path).runs] == [None, 0, 2]
