@@ -37,7 +37,10 @@ const char* const kNumbersNote =
     "boxes read them from input.in, with blanks allowed around the commas. inf, -inf\n"
     "and nan (in any case) are accepted as well: results print non-finite values\n"
     "with these spellings (in JSON as the strings \"inf\", \"-inf\" and \"nan\"), so\n"
-    "any printed point can be given back.\n";
+    "any printed point can be given back. A number beyond the largest double\n"
+    "(about 1.8e308) is refused rather than taken for an infinity; one below half\n"
+    "the smallest subnormal (about 2.5e-324) rounds to 0, as any decimal rounds to\n"
+    "its nearest double. The stream reads its numbers the same way.\n";
 
 const char* const kStreamNote =
     "With --stream, eval reads points from standard input, one per line, the numbers\n"

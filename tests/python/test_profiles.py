@@ -299,12 +299,13 @@ def test_a_long_legend_leaves_the_panels_their_height(tmp_path):
 
 def test_the_axes_span_the_budget_and_ratios_are_marked_at_powers_of_two(tmp_path):
     pytest.importorskip("matplotlib")
-    fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 3.0, 2.0, 1.0, 0.1], budget=50)
+    # A needs 40 evaluations to B's 2: ratios run to 32, wide enough for minor tick marks
+    fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0] * 39 + [0.1], budget=50)
     fake_logs.write(tmp_path, "B", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1], budget=50)
     runs = profiles.read_logs(tmp_path)
     group_list, fstar = profiles.groups(runs), profiles.reference_values(runs)
     data = profiles.figure(group_list, "data", (0.1,), fstar).axes[0]
-    assert data.get_xlim() == (1.0, 50.0)  # the budget, though no run used more than 5
+    assert data.get_xlim() == (1.0, 50.0)  # the budget, though no run used more than 40
     ratios = profiles.figure(group_list, "performance", (0.1,), fstar).axes[0]
     low, high = ratios.get_xlim()
     marks = [t for t in list(ratios.get_xticks()) + list(ratios.get_xticks(minor=True)) if low <= t <= high]

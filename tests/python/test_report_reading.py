@@ -95,16 +95,16 @@ def test_a_malformed_log_is_one_error_naming_file_and_line(tmp_path, capsys, con
     assert err == f"kinkbench.report: {caught.value}\n"
 
 
-@pytest.mark.parametrize("last", ['{"eval": 3, "f": 0.1, "be', '{"eval": 3, "f": 0.1, "best": 0.1}'])
+@pytest.mark.parametrize("last", ['{"eval": 4, "f": 0.1, "be', '{"eval": 4, "f": 0.1, "best": 0.1}'])
 def test_a_log_cut_short_is_unfinished_and_its_last_line_skipped(tmp_path, last):
-    path = write(tmp_path, values=[4.0, 1.0], outcome=None)
+    path = write(tmp_path, values=[4.0, 1.0, 0.5], outcome=None)
     path.write_text(path.read_text() + last + "\n")
     write(tmp_path, "B")
     table = logs.read_table(tmp_path)
     assert [r.solver for r in table.runs] == ["B"]
     (run,) = table.unfinished
-    assert run.values == [4.0, 1.0] and run.path == path and run.used == 2
-    assert table.warnings and table.warnings[0].startswith(f"{path}:4: ")
+    assert run.values == [4.0, 1.0, 0.5] and run.path == path and run.used == 3
+    assert table.warnings and table.warnings[0].startswith(f"{path}:5: ")
     assert f"unfinished (no outcome line): {path}" in table.problems()
 
 
