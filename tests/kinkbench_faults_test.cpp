@@ -203,7 +203,8 @@ TEST(KinkbenchFaults, StreamWithoutADescriptorReportsAFailedRead) {
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
   ASSERT_TRUE(in != nullptr && out != nullptr && err != nullptr);
-  const int status = kinkbench::tools::run_command({"eval", "minimax", "1", "--stream"}, in, out, err);
+  const int status =
+      kinkbench::tools::run_command({"eval", "minimax", "1", "--stream"}, in, out, err);
   EXPECT_EQ(status, 1);
   EXPECT_EQ(error_text(err), "kinkbench: reading the points failed: Input/output error\n");
   EXPECT_EQ(error_text(out).substr(0, 2), "20");  // the line before the failure is answered
