@@ -24,6 +24,9 @@ def test_starts_follow_the_documented_recipe():
     z = np.random.Generator(np.random.PCG64(np.random.SeedSequence([9, 0, 3, 4, 2]))).standard_normal(4)
     x0 = p.x0
     np.testing.assert_array_equal(start_point(p, 2, seed=9, scale=0.5), x0 + 0.5 * np.maximum(1, np.abs(x0)) * z)
+    q = kinkbench.nonsmooth(3, n=4)  # the collection's code, 1, follows the seed
+    z = np.random.Generator(np.random.PCG64(np.random.SeedSequence([9, 1, 3, 4, 2]))).standard_normal(4)
+    np.testing.assert_array_equal(start_point(q, 2, seed=9, scale=0.5), q.x0 + 0.5 * np.maximum(1, np.abs(q.x0)) * z)
     assert not np.array_equal(start_point(p, 1), start_point(p, 2))
     assert not np.array_equal(start_point(p, 1), start_point(kinkbench.nonsmooth(3, n=4), 1))
     for bad in ({"start": -1}, {"start": 1.0}, {"start": 1, "seed": -2}, {"start": 1, "scale": 0.0}):
@@ -94,6 +97,17 @@ def test_a_function_becomes_its_import_path_and_the_id_follows_the_description()
     one = Campaign(solvers={"P": solvers.powell}, budget=100)
     assert one.id == Campaign(solvers={"P": "kinkbench.solvers:powell"}, budget=100).id
     assert one.id != Campaign(solvers={"P": "kinkbench.solvers:powell"}, budget=101).id
+    # the same campaign written in another order is the same campaign
+    two = {"Méthode": "kinkbench.solvers:powell", "B": "kinkbench.solvers:bfgs"}
+    assert Campaign(solvers=two, problems={"numbers": [1, 2], "collections": ["nonsmooth"]}).id \
+        == Campaign(solvers=dict(reversed(two.items())), problems={"collections": ["nonsmooth"], "numbers": [1, 2]}).id
+
+
+def test_the_manifest_keeps_names_as_written(tmp_path):
+    campaign = Campaign(solvers={"Méthode à pas": "kinkbench.solvers:powell"}, problems={"list": [["nonsmooth", 1]]})
+    path = campaign.save(tmp_path)
+    assert '"Méthode à pas"' in path.read_text(encoding="utf-8")
+    assert Campaign.load(path).id == campaign.id
 
 
 SMALL = dict(
@@ -156,12 +170,16 @@ def test_kill_9_then_rerun_gives_the_uninterrupted_results(tmp_path, uninterrupt
     manifest, whole = uninterrupted
     logs = tmp_path / "logs"
     process = subprocess.Popen(command("run", manifest, logs), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    # Stopped first, so that the run half-written when we look is the one killed: a run
+    # can finish between a look and a kill.
     deadline = time.monotonic() + 60
     while time.monotonic() < deadline:
+        os.kill(process.pid, signal.SIGSTOP)
         done = list(logs.rglob("*.jsonl"))
         partial = list(logs.rglob("*.jsonl.partial"))
         if len(done) >= 10 and partial:
             break
+        os.kill(process.pid, signal.SIGCONT)
         time.sleep(0.002)
     os.kill(process.pid, signal.SIGKILL)
     process.wait()
@@ -233,3 +251,21 @@ def test_solvers_given_as_functions_run_in_process_and_are_refused_for_workers(t
     assert not (tmp_path / "local").exists()
     (summary,) = execute_plan(plan, solvers={"local": local}, progress=False)
     assert summary.evaluations == 1 and summary.path.exists()
+
+
+def dies_on_problem_1(log):
+    if log.problem.number == 1:
+        os._exit(3)
+    time.sleep(0.5)
+    log.fun(log.x0)
+
+
+def test_a_worker_that_dies_fails_the_campaign_once_every_worker_is_gone(tmp_path):
+    import concurrent.futures.process
+    import multiprocessing
+
+    campaign = Campaign(solvers={"dies": f"{__name__}:dies_on_problem_1"},
+                        problems={"list": [["nonsmooth", k] for k in (1, 2, 3, 4)]}, budget=5)
+    with pytest.raises(concurrent.futures.process.BrokenProcessPool):
+        run_campaign(campaign, tmp_path, workers=2, progress=False)
+    assert multiprocessing.active_children() == []

@@ -306,7 +306,22 @@ def test_the_axes_span_the_budget_and_ratios_are_marked_at_powers_of_two(tmp_pat
     group_list, fstar = profiles.groups(runs), profiles.reference_values(runs)
     data = profiles.figure(group_list, "data", (0.1,), fstar).axes[0]
     assert data.get_xlim() == (1.0, 50.0)  # the budget, though no run used more than 40
+    per_n = profiles.figure(group_list, "data-n1", (0.1,), fstar).axes[0]
+    assert per_n.get_xlim() == (1 / 3, 50 / 3)
     ratios = profiles.figure(group_list, "performance", (0.1,), fstar).axes[0]
     low, high = ratios.get_xlim()
+    # below 1, so that a curve rising at ratio 1 shows; a labelled mark at every power of two
+    assert (low, high) == (2.0**-0.25, 32.0)
+    assert list(ratios.get_xticks()) == [1, 2, 4, 8, 16, 32]
     marks = [t for t in list(ratios.get_xticks()) + list(ratios.get_xticks(minor=True)) if low <= t <= high]
     assert marks and all(math.log2(t) == round(math.log2(t)) for t in marks)
+
+
+def test_drawing_compares_solvers_on_their_common_cases_unless_told(tmp_path):
+    pytest.importorskip("matplotlib")
+    fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    fake_logs.write(tmp_path, "B", "nonsmooth", 2, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    runs = profiles.read_logs(tmp_path)
+    with pytest.raises(profiles.LogError, match="share no"):
+        profiles.draw(runs, tmp_path / "out" / "p", (0.1,), ("png",))
+    assert len(profiles.draw(runs, tmp_path / "out" / "p", (0.1,), ("png",), own_sets=True)) == 2

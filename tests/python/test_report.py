@@ -111,6 +111,23 @@ def test_a_convergence_plot_draws_the_median_and_the_band_of_the_starts(tmp_path
     assert (low, high) == (0.5, 8.0)
     assert ax.get_xscale() == ax.get_yscale() == "log" and ax.get_xlabel() == "evaluations"
     assert [t.get_text() for t in ax.get_legend().get_texts()] == ["A (2 runs)", "B (2 runs)"]
+    assert any(line.get_visible() for line in ax.get_xgridlines() + ax.get_ygridlines())
+
+
+@pytest.mark.parametrize("values, middle", [([3.0], 3.0), ([4.0, 1.0], 2.5), ([9.0, 1.0, 5.0], 5.0),
+                                            ([8.0, 1.0, 2.0, 4.0], 3.0), ([5.0, 1.0, 4.0, 2.0, 3.0], 3.0),
+                                            ([], None)])
+def test_median(values, middle):
+    got = report.median(values)
+    assert got == middle if middle is not None else got != got
+
+
+def test_a_solver_name_cannot_break_out_of_the_page(tmp_path):
+    name = 'A" onmouseover="x()" <b>'
+    fake_logs.write(tmp_path / "logs", name, "nonsmooth", 1, 2, f0=8.0, fstar=0.0, values=[8.0, 1.0], budget=10)
+    page = report.build(tmp_path / "logs", tmp_path / "out", taus=(0.1,)).index.read_text()
+    assert '"x()"' not in page and "<b>" not in page
+    assert 'value="A&quot; onmouseover=&quot;x()&quot; &lt;b&gt;"' in page
 
 
 def test_the_ecdf_counts_run_target_pairs(built):
@@ -121,6 +138,9 @@ def test_the_ecdf_counts_run_target_pairs(built):
     a = next(line for line in fig.axes[0].get_lines() if line.get_gid() == "ecdf nonsmooth A")
     # A's 6 (run, tau) pairs: reached at 3, 2 (tau 0.1) and 2 (tau 0.01); the rest never.
     assert list(a.get_xdata()) == [1, 2, 2, 3, 10] and list(a.get_ydata()) == [0, 1 / 6, 2 / 6, 3 / 6, 3 / 6]
+    # per n + 1, from the smallest 1 / (n + 1) (n = 5) to the largest budget / (n + 1) (n = 2)
+    scaled = next(line for line in fig.axes[1].get_lines() if line.get_gid() == "ecdf nonsmooth A")
+    assert scaled.get_xdata()[0] == 1 / 6 and scaled.get_xdata()[-1] == 10 / 3
     assert fig._suptitle.get_text().endswith("$\\tau = 10^{-1} \\ldots 10^{-2}$")
     other = report.ecdf_figure(group, (0.1, 0.05), report.profiles.reference_values(runs))
     assert other._suptitle.get_text().endswith(", 2 values of $\\tau$")

@@ -45,6 +45,11 @@ def test_header_names_the_run_and_where_it_ran(tmp_path):
     assert header["x0"] == list(x0) and header["f0"] == p.value(x0) != p.value(p.x0)
     assert header["fstar"] == p.best_value and header["fstar_status"] == p.best_status
     assert (header["budget"], header["record"], header["metadata"]) == (50, "all", {"who": "me"})
+    # the start's recipe is named only where there is one: start 0 is the problem's own x0
+    for start, recipe in ((0, (None, None)), (1, (1, 0.1))):
+        log = RunLog(p, "s", tmp_path / "other", budget=5, start=start)
+        log.finish("converged")
+        assert (lines(log.path)[0]["start_seed"], lines(log.path)[0]["start_scale"]) == recipe
 
 
 def test_evaluations_carry_best_and_counts_so_far(tmp_path):
@@ -204,6 +209,13 @@ def test_a_solver_catching_around_its_evaluations_still_ends_as_budget(catch):
             except catch:
                 pass
     assert log.outcome == "budget" and log.evaluations == 2
+
+
+@pytest.mark.parametrize("seed", [True, 1.5, "1", np.float64(2.0)])
+def test_a_seed_is_a_whole_number_or_none(seed):
+    with pytest.raises(ValueError, match="the seed must be a whole number or None"):
+        RunLog(kinkbench.nonsmooth(1), "s", seed=seed)
+    assert RunLog(kinkbench.nonsmooth(1), "s", seed=np.int64(3)).seed == 3
 
 
 @pytest.mark.parametrize("budget", [0, -1, 2.5, True, "10"])
