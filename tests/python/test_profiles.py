@@ -304,11 +304,15 @@ def test_the_axes_span_the_budget_and_ratios_are_marked_at_powers_of_two(tmp_pat
     fake_logs.write(tmp_path, "B", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1], budget=50)
     runs = profiles.read_logs(tmp_path)
     group_list, fstar = profiles.groups(runs), profiles.reference_values(runs)
-    data = profiles.figure(group_list, "data", (0.1,), fstar).axes[0]
+    drawn = profiles.figure(group_list, "data", (0.1,), fstar)
+    assert drawn._suptitle.get_text().startswith("Data profiles: ")
+    data = drawn.axes[0]
     assert data.get_xlim() == (1.0, 50.0)  # the budget, though no run used more than 40
     per_n = profiles.figure(group_list, "data-n1", (0.1,), fstar).axes[0]
     assert per_n.get_xlim() == (1 / 3, 50 / 3)
-    ratios = profiles.figure(group_list, "performance", (0.1,), fstar).axes[0]
+    drawn = profiles.figure(group_list, "performance", (0.1,), fstar)
+    assert drawn._suptitle.get_text().startswith("Performance profiles: ")
+    ratios = drawn.axes[0]
     low, high = ratios.get_xlim()
     # below 1, so that a curve rising at ratio 1 shows; a labelled mark at every power of two
     assert (low, high) == (2.0**-0.25, 32.0)
@@ -325,3 +329,24 @@ def test_drawing_compares_solvers_on_their_common_cases_unless_told(tmp_path):
     with pytest.raises(profiles.LogError, match="share no"):
         profiles.draw(runs, tmp_path / "out" / "p", (0.1,), ("png",))
     assert len(profiles.draw(runs, tmp_path / "out" / "p", (0.1,), ("png",), own_sets=True)) == 2
+
+
+def test_two_solvers_in_different_collections_are_each_marked_alone(tmp_path):
+    fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    fake_logs.write(tmp_path, "B", "minimax", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
+    assert [g.alone for g in profiles.groups(profiles.read_logs(tmp_path))] == [{"B"}, {"A"}]
+
+
+def test_reading_refuses_mixed_budgets_unless_asked(tmp_path):
+    fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=1.0, fstar=0.0, values=[1.0, 0.5], budget=100)
+    fake_logs.write(tmp_path, "B", "nonsmooth", 1, 2, f0=1.0, fstar=0.0, values=[1.0, 0.5], budget=50)
+    with pytest.raises(profiles.LogError, match="budget differs"):
+        profiles.read_logs(tmp_path)
+    assert len(profiles.read_logs(tmp_path, mixed_budgets=True)) == 2
+
+
+def test_pictures_that_cannot_be_written_fail_with_status_1(logdir, tmp_path, capsys):
+    pytest.importorskip("matplotlib")
+    (tmp_path / "taken").write_text("a file where the folder would go")
+    assert profiles.main([str(logdir), "-o", str(tmp_path / "taken" / "p"), "--format", "png"]) == 1
+    assert capsys.readouterr().err.startswith("kinkbench.profiles: cannot write the pictures: ")

@@ -67,6 +67,20 @@ def test_the_tables_hold_gaps_successes_and_ert(built):
     assert "nonsmooth & 2 & 5 & B & 1 & 0.6 & 0.6 & 0.6 & 0.5 & 0.25 & 1/1 & 4 & 0/1 & $\\infty$ \\\\" in tex
 
 
+def test_the_runs_read_are_listed_with_their_best_value(built):
+    result, root = built
+    with open(root / "out" / "runs.csv", newline="") as handle:
+        table = {(r["solver"], r["problem"], r["start"]): r for r in csv.DictReader(handle)}
+    assert len(table) == 6 and table[("A", "1", "0")]["best"] == "0.5" and table[("B", "2", "0")]["best"] == "0.6"
+    assert table[("A", "1", "1")]["evaluations"] == "4" and table[("A", "1", "1")]["outcome"] == "converged"
+
+
+def test_the_command_needs_an_output_folder(tmp_path, capsys):
+    with pytest.raises(SystemExit) as stopped:
+        report.main([str(campaign(tmp_path / "logs"))])
+    assert stopped.value.code == 2 and "-o/--out" in capsys.readouterr().err
+
+
 def test_the_page_shows_every_section_and_links_its_files(built):
     result, root = built
     page = result.index.read_text()
@@ -78,6 +92,8 @@ def test_the_page_shows_every_section_and_links_its_files(built):
     # the catalogue's facts (data/metadata.json) now say each problem's convexity
     assert re.search(r'data-collection="nonsmooth" data-n="5" data-form="f" '
                      r'data-convexity="(non)?convex" data-solver="B"', page)
+    assert re.search(r'<figure data-collection="nonsmooth" data-n="5" data-form="f" data-convexity="(non)?convex">'
+                     r'<img src="img/nonsmooth-02-n5.png"', page)  # so the convexity filter reaches it
     assert '<input type="checkbox" name="solver" value="A" checked>' in page
     assert 'name="convexity"' in page  # the catalogue says it
     assert "2026-12-09T03:00:00+00:00 to 2026-12-09T03:00:00+00:00" in page
@@ -112,6 +128,9 @@ def test_a_convergence_plot_draws_the_median_and_the_band_of_the_starts(tmp_path
     assert ax.get_xscale() == ax.get_yscale() == "log" and ax.get_xlabel() == "evaluations"
     assert [t.get_text() for t in ax.get_legend().get_texts()] == ["A (2 runs)", "B (2 runs)"]
     assert any(line.get_visible() for line in ax.get_xgridlines() + ax.get_ygridlines())
+    # the gap is to f*: with f* = -1 every median is one more
+    shifted = report.convergence(mine, -1.0, "nonsmooth 1").axes[0]
+    assert {line.get_gid(): list(line.get_ydata()) for line in shifted.get_lines()}["median A"] == [9.0, 7.0, 5.25, 5.25]
 
 
 @pytest.mark.parametrize("values, middle", [([3.0], 3.0), ([4.0, 1.0], 2.5), ([9.0, 1.0, 5.0], 5.0),

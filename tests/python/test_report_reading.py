@@ -219,3 +219,14 @@ def test_runs_with_and_without_a_seed_are_read_in_order(tmp_path):
     for seed in (2, None, 0):
         write(tmp_path, "A", seed=seed, name=f"s{seed}.jsonl")
     assert [r.seed for r in logs.read_table(tmp_path).runs] == [None, 0, 2]
+
+
+@pytest.mark.parametrize("name", ["", 5, None])
+def test_a_solver_must_be_a_name(tmp_path, name):
+    path = write(tmp_path)
+    lines = path.read_text().splitlines()
+    header = json.loads(lines[0])
+    header["solver"] = name
+    path.write_text("\n".join([json.dumps(header)] + lines[1:]) + "\n")
+    with pytest.raises(logs.LogError, match=f"{path}:1: solver is {json.dumps(name)}, not a name"):
+        logs.read_table(tmp_path)

@@ -387,3 +387,32 @@ def test_the_outcome_carries_the_stationarity_at_the_best_point(tmp_path, monkey
     best = list(log.best_x)
     assert asked == [(best, 1e-6 * 44), (best, 1e-3 * 44)]
     assert lines(log.path)[-1]["stationarity"] == {repr(1e-6 * 44): 0.5e-6 * 44, repr(1e-3 * 44): 0.5e-3 * 44}
+
+
+def test_a_set_up_that_fails_after_opening_leaves_nothing_behind(tmp_path, monkeypatch):
+    from kinkbench import runlog
+
+    def broken():
+        raise RuntimeError("no versions today")
+
+    monkeypatch.setattr(runlog, "_versions", broken)
+    path = tmp_path / "run.jsonl"
+    with pytest.raises(RuntimeError, match="no versions today"):
+        RunLog(kinkbench.nonsmooth(1), "s", path=path)
+    assert list(tmp_path.iterdir()) == []  # neither the partial log nor its lock
+    monkeypatch.undo()
+    with RunLog(kinkbench.nonsmooth(1), "s", path=path) as log:  # and the run is free to go
+        log.fun(log.x0)
+    assert path.exists()
+
+
+def test_unfinished_logs_are_set_aside_under_the_next_free_number(tmp_path):
+    from kinkbench.runlog import set_aside
+
+    path = tmp_path / "run.jsonl.partial"
+    names = []
+    for text in ("a", "b", "c"):
+        path.write_text(text)
+        names.append(set_aside(path).name)
+    assert names == ["run.jsonl.partial-1", "run.jsonl.partial-2", "run.jsonl.partial-3"]
+    assert (tmp_path / "run.jsonl.partial-2").read_text() == "b" and not path.exists()

@@ -151,6 +151,8 @@ def test_plain_progress_line_names_problem_and_solver(tmp_path, capsys, monkeypa
     err = capsys.readouterr().err
     assert "[1/1] nonsmooth 11 n=4 s=0 | two" in err
     assert re.search(r"\r\x1b\[K1/1 runs in \d+\.\d s\n$", err)
+    shown = re.search(r"\| two  (\d+\.\d) s", err)  # the time since the run began, not a clock reading
+    assert shown and float(shown.group(1)) < 60
 
 
 @pytest.mark.parametrize("tty", [False, True])
