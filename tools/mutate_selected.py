@@ -145,6 +145,8 @@ EQUIVALENT = {
      "'False' -> 'True' (logic)"): "the curves hold finite numbers only: steps() drops the rest",
     ("python/kinkbench/profiles.py", "frameon=False)", "'False' -> 'True' (logic)"):
         "a style, not a fault: a frame round the legend",
+    ("python/kinkbench/report.py", "ax.grid(True, alpha=0.3)", "'True' -> 'False' (logic)"):
+        "matplotlib turns the grid on when line properties are given, and says so",
     ("python/kinkbench/suite.py", "start: int = 0", "'0' -> '1' (constant)"):
         "every RunSummary is made with its start",
     ("python/kinkbench/report.py", "ax.legend(fontsize=7, frameon=False)", "'7' -> '8' (constant)"):

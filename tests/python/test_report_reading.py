@@ -230,3 +230,9 @@ def test_a_solver_must_be_a_name(tmp_path, name):
     path.write_text("\n".join([json.dumps(header)] + lines[1:]) + "\n")
     with pytest.raises(logs.LogError, match=f"{path}:1: solver is {json.dumps(name)}, not a name"):
         logs.read_table(tmp_path)
+
+
+def test_a_run_without_a_budget_reads_as_unlimited(tmp_path):
+    write(tmp_path, budget=None)
+    (run,) = logs.read_table(tmp_path).runs
+    assert run.budget is None and run.used == 3
