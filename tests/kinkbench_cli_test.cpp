@@ -373,6 +373,8 @@ TEST(KinkbenchCommand, BadArgumentsGiveOneLineAndStatusTwo) {
       {"eval minimax 1 --colour", "unknown option '--colour'"},
       {"eval minimax 1 --n", "option '--n' needs a value"},
       {"eval minimax 1 --n --x 1,2", "option '--n' needs a value"},
+      // a bare -- is no option: it is refused as the value it was given as
+      {"eval minimax 1 --x --", "--x needs comma-separated numbers, got '--' as coordinate 1"},
       {"eval minimax 1 --x 1,2 --x 3,4", "option '--x' is given more than once"},
       {"eval minimax 1 --gradient=yes", "option '--gradient' takes no value"},
       {"eval nonsmooth 16 --n 11", "defined for n = 10 only"},

@@ -302,9 +302,10 @@ TEST(KinkbenchFaults, CheckFindsAWrongGradientOrHessian) {
     int k;
     bool hessian;
   };
-  // The last f_k, the last problem, both collections, and both derivatives.
-  for (const Case c : {Case{"minimax", 4, 6, false}, Case{"minimax", 25, 65, true},
-                       Case{"nonsmooth", 25, 0, false}, Case{"nonsmooth", 7, 0, true}}) {
+  // The first and the last f_k, the last problem, both collections, and both derivatives.
+  for (const Case c :
+       {Case{"minimax", 1, 1, false}, Case{"minimax", 4, 6, false}, Case{"minimax", 25, 65, true},
+        Case{"nonsmooth", 25, 0, false}, Case{"nonsmooth", 7, 0, true}}) {
     const std::string where = std::string(c.collection) + " " + std::to_string(c.number);
     CheckArgs args = one_problem(c.collection, c.number);
     const Outcome right = check_in_process(args);
@@ -341,7 +342,7 @@ TEST(KinkbenchFaults, CheckFindsAWrongGradientOrHessian) {
     }
     // No f_k by that number, another problem or the other collection: nothing changes.
     if (minimax) {
-      args.perturb = {minimax, c.number, c.k + 1, c.hessian, 0.5};
+      args.perturb = {minimax, c.number, c.k == 1 ? 0 : c.k + 1, c.hessian, 0.5};
       EXPECT_EQ(check_in_process(args).out, right.out) << where;
     }
     args.perturb = {!minimax, c.number, c.k, c.hessian, 0.5};

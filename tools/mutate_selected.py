@@ -96,7 +96,8 @@ FIXED = [
     ("data/check.py", "library = library_difference(problem, entry)", "library = None"),
 ]
 
-# Survivors that no test can or should tell apart, keyed by (file, line, change).
+# Survivors that no test can or should tell apart, keyed by (file, line, change), and by
+# the 12 characters from the change on where the line has the same change twice.
 EQUIVALENT = {
     ("src/tools/eval.cpp", "int k = 0;               // minimax: the partial function evaluated",
      "'0' -> '1' (constant)"): "every path sets k before anything reads it",
@@ -147,6 +148,16 @@ EQUIVALENT = {
         "a style, not a fault: a frame round the legend",
     ("python/kinkbench/report.py", "ax.grid(True, alpha=0.3)", "'True' -> 'False' (logic)"):
         "matplotlib turns the grid on when line properties are given, and says so",
+    ("src/tools/command.cpp",
+     'return option->count() > 0 && value.size() > 2 && value.starts_with("--");',
+     "'>' -> '>=' (operator)", "> 0 && value"):
+        "an option not given holds its empty default, which never starts with --",
+    ("src/tools/format.cpp", 'return v > 0 ? "inf" : "-inf";', "'0' -> '1' (constant)"):
+        "only infinities come here",
+    ("python/kinkbench/runlog.py", "self._fd = -1", "'1' -> '2' (constant)"):
+        "any negative descriptor means none",
+    ("python/kinkbench/runlog.py", "if self._fd >= 0:", "'0' -> '1' (constant)"):
+        "the lock is opened first and takes descriptor 0 when it is free: the log's never is",
     ("python/kinkbench/suite.py", "start: int = 0", "'0' -> '1' (constant)"):
         "every RunSummary is made with its start",
     ("python/kinkbench/report.py", "ax.legend(fontsize=7, frameon=False)", "'7' -> '8' (constant)"):
@@ -338,7 +349,10 @@ def main():
                 if copy:
                     copy.write_text(copied)
             line = original.split("\n")[site[0]].strip()
-            reason = EQUIVALENT.get((rel, line, change))
+            # Where one line has the same change twice, the key also names what follows it.
+            raw = original.split("\n")[site[0]]
+            after = raw[site[1]:site[1] + 12]
+            reason = EQUIVALENT.get((rel, line, change, after), EQUIVALENT.get((rel, line, change)))
             results.append({"file": rel, "where": where, "change": change, "line": line,
                             "outcome": outcome, "killed_by": killer,
                             "equivalent": reason if outcome == "survived" else None})

@@ -224,10 +224,12 @@ def test_selection_by_convexity_follows_the_catalogue():
         Campaign(solvers={"s": "kinkbench.solvers:nelder_mead"}, problems={"convex": 1}).setups()
 
 
-def test_a_folder_whose_logs_disagree_is_refused_naming_them(tmp_path):
-    # six complete runs at budget 20; the same campaign at budget 21 must not skip them
-    # as done, nor overwrite them
-    first = dict(solvers={"NM": "kinkbench.solvers:nelder_mead"}, problems={"list": [["nonsmooth", 1]]}, starts=6)
+@pytest.mark.parametrize("starts, more", [(5, ""), (6, " (and 1 more)")])
+def test_a_folder_whose_logs_disagree_is_refused_naming_them(tmp_path, starts, more):
+    # complete runs at budget 20; the same campaign at budget 21 must not skip them as
+    # done, nor overwrite them; five are named
+    first = dict(solvers={"NM": "kinkbench.solvers:nelder_mead"}, problems={"list": [["nonsmooth", 1]]},
+                 starts=starts)
     run_campaign(Campaign(**first, budget=20), tmp_path, progress=False)
     before = checksum(tmp_path)
     with pytest.raises(ValueError) as refused:
@@ -235,7 +237,7 @@ def test_a_folder_whose_logs_disagree_is_refused_naming_them(tmp_path):
     text = str(refused.value)
     assert text.startswith("complete logs in the folder disagree with this campaign: ")
     assert f"{tmp_path / 'nm' / 'nonsmooth-01-n2-s0.jsonl'}: budget 20 (campaign: 21)" in text
-    assert text.count("(campaign: 21)") == 5 and text.endswith(" (and 1 more)")
+    assert text.count("(campaign: 21)") == 5 and text.endswith("(campaign: 21)" + more)
     assert checksum(tmp_path) == before
 
 
@@ -295,3 +297,29 @@ def test_workers_are_a_whole_number_from_1(tmp_path, workers):
                         budget=5)
     with pytest.raises(ValueError, match="workers must be a whole number of at least 1"):
         run_campaign(campaign, tmp_path, workers=workers, progress=False)
+
+
+
+def test_a_start_made_another_way_is_a_conflict(tmp_path):
+    # start 1 is drawn by its seed and scale: a log of it drawn otherwise is another run
+    made = dict(solvers={"NM": "kinkbench.solvers:nelder_mead"}, problems={"list": [["nonsmooth", 1]]},
+                starts=2, budget=20)
+    run_campaign(Campaign(**made, start_scale=0.1), tmp_path, progress=False)
+    with pytest.raises(ValueError, match=r"nonsmooth-01-n2-s1.jsonl: start_scale 0.1 \(campaign: 0.2\)$"):
+        run_campaign(Campaign(**made, start_scale=0.2), tmp_path, progress=False)
+
+
+@pytest.mark.parametrize("args, status, says", [
+    ([], 2, "the following arguments are required: command"),
+    (["run", "no-such-manifest.json", "logs"], 2, "kinkbench.campaign: "),
+])
+def test_the_command_refuses_what_it_cannot_run(tmp_path, monkeypatch, capsys, args, status, says):
+    from kinkbench import campaign as command
+
+    monkeypatch.chdir(tmp_path)
+    try:
+        got = command.main(args)
+    except SystemExit as stopped:
+        got = stopped.code
+    assert got == status and says in capsys.readouterr().err
+    assert not (tmp_path / "logs").exists()

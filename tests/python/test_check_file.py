@@ -96,6 +96,8 @@ def test_text_that_is_no_optima_file_is_refused(tmp_path, content, says):
      "unbounded_curve: k is not a number"),
     (lambda d: entry(d, "nonsmooth", 25)["evidence"]["unbounded_curve"].__setitem__("u", [1]),
      "unbounded_curve u: 1 numbers, not 5"),
+    # the curve runs in 5 of at least 14 variables: an entry at a smaller n cannot hold one
+    (set_key("nonsmooth", 25, "n", 13), "unbounded_curve is not an object for n >= 14"),
 ])
 def test_entry_of_the_wrong_shape_is_refused_where_it_is(tmp_path, change, says):
     result = run_check(write(tmp_path, changed(change)))

@@ -157,6 +157,7 @@ def test_the_ecdf_counts_run_target_pairs(built):
     a = next(line for line in fig.axes[0].get_lines() if line.get_gid() == "ecdf nonsmooth A")
     # A's 6 (run, tau) pairs: reached at 3, 2 (tau 0.1) and 2 (tau 0.01); the rest never.
     assert list(a.get_xdata()) == [1, 2, 2, 3, 10] and list(a.get_ydata()) == [0, 1 / 6, 2 / 6, 3 / 6, 3 / 6]
+    assert len(fig.axes) == 2 and [ax.get_ylabel() for ax in fig.axes] == ["fraction of (run, target) pairs reached", ""]
     # per n + 1, from the smallest 1 / (n + 1) (n = 5) to the largest budget / (n + 1) (n = 2)
     scaled = next(line for line in fig.axes[1].get_lines() if line.get_gid() == "ecdf nonsmooth A")
     assert scaled.get_xdata()[0] == 1 / 6 and scaled.get_xdata()[-1] == 10 / 3

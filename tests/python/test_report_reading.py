@@ -170,6 +170,14 @@ def test_a_conflict_names_three_files_of_each_value_and_counts_the_rest(tmp_path
     assert line == f"budget differs for the runs: 100 in {other}; 50 in {', '.join(paths[:3])}{rest}"
 
 
+def test_conflicts_are_listed_in_the_order_of_their_cases(tmp_path):
+    for problem, fstar in ((2, 5.0), (1, 9.0)):
+        write(tmp_path, "A", problem=problem, fstar=0.0)
+        write(tmp_path, "B", problem=problem, fstar=fstar)
+    lines = logs.read_table(tmp_path).conflicts
+    assert [line.split(":")[0] for line in lines] == ["f* differs for nonsmooth 1 n=2", "f* differs for nonsmooth 2 n=2"]
+
+
 def test_several_faults_are_one_line_that_counts_the_others(tmp_path):
     write(tmp_path / "a", "A")
     write(tmp_path / "b", "A")

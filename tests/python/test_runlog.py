@@ -416,3 +416,12 @@ def test_unfinished_logs_are_set_aside_under_the_next_free_number(tmp_path):
         names.append(set_aside(path).name)
     assert names == ["run.jsonl.partial-1", "run.jsonl.partial-2", "run.jsonl.partial-3"]
     assert (tmp_path / "run.jsonl.partial-2").read_text() == "b" and not path.exists()
+
+
+def test_the_unlogged_calls_warning_points_at_the_callers_line(tmp_path):
+    p = kinkbench.nonsmooth(1)
+    log = RunLog(p, "s", tmp_path, budget=5)
+    p.value(p.x0)  # past the log
+    with pytest.warns(RuntimeWarning, match="counted calls the log never saw") as caught:
+        log.finish()
+    assert caught[0].filename == __file__
