@@ -27,6 +27,7 @@ import json
 import os
 import py_compile
 import random
+import resource
 import signal
 import subprocess
 import sys
@@ -152,6 +153,8 @@ EQUIVALENT = {
      'return option->count() > 0 && value.size() > 2 && value.starts_with("--");',
      "'>' -> '>=' (operator)", "> 0 && value"):
         "an option not given holds its empty default, which never starts with --",
+    ("src/tools/eval.cpp", "double eps = -1;  // < 0: not asked for", "'1' -> '2' (constant)"):
+        "any negative eps means not asked for",
     ("src/tools/format.cpp", 'return v > 0 ? "inf" : "-inf";', "'0' -> '1' (constant)"):
         "only infinities come here",
     ("python/kinkbench/runlog.py", "self._fd = -1", "'1' -> '2' (constant)"):
@@ -223,10 +226,16 @@ def choose(rng, only):
 
 # ----------------------------------------------------------------------------- running
 
+def bounded_files():
+    # A mutant that writes without end once filled a 250 GB disk in four minutes; such a
+    # write now stops at 1 GiB, and the mutant counts as killed.
+    resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 30, 1 << 30))
+
+
 def run(command, limit, env=None):
     try:
         done = subprocess.run(command, cwd=ROOT, capture_output=True, text=True, timeout=limit,
-                              env=env)
+                              env=env, preexec_fn=bounded_files)
         return done.returncode, done.stdout + done.stderr
     except subprocess.TimeoutExpired:
         return None, ""
