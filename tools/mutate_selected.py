@@ -141,7 +141,7 @@ EQUIVALENT = {
     ("python/kinkbench/runlog.py", 'self.path.with_name(self.path.name + ".lock").unlink(missing_ok=True)',
      "'True' -> 'False' (logic)"): "this log made the lock file and holds it: it is there to remove",
     ("python/kinkbench/campaign.py", "pool.shutdown(wait=True, cancel_futures=True)",
-     "'True' -> 'False' (logic)"): "the futures are all done or cancelled by then",
+     "'True' -> 'False' (logic)", "True)"): "the futures are all done or cancelled by then",
     ("python/kinkbench/report.py",
      'path.write_text(json.dumps(data, allow_nan=False) + "\\n", encoding="utf-8")',
      "'False' -> 'True' (logic)"): "the curves hold finite numbers only: steps() drops the rest",
