@@ -62,8 +62,8 @@ def test_the_tables_hold_gaps_successes_and_ert(built):
     assert len(md) == 6 and md[2].startswith("| nonsmooth | 1 | 2 | A | 2 | 4.25 | 0.5 | 8 | 0.5 | 0.25 | 1/2 | 7 |")
     tex = (root / "out" / "tables.tex").read_text()
     # one column per CSV column: the four that name the case left, the measured ones right
-    spec = re.match(r"\\begin\{tabular\}\{([lr]+)\}\n", tex).group(1)
-    assert spec == "".join("l" if name in ("collection", "problem", "n", "solver") else "r" for name in table[0])
+    columns = re.match(r"\\begin\{tabular\}\{([lr]+)\}\n", tex).group(1)
+    assert columns == "".join("l" if name in ("collection", "problem", "n", "solver") else "r" for name in table[0])
     assert "nonsmooth & 2 & 5 & B & 1 & 0.6 & 0.6 & 0.6 & 0.5 & 0.25 & 1/1 & 4 & 0/1 & $\\infty$ \\\\" in tex
 
 
