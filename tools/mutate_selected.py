@@ -206,7 +206,7 @@ def fixed_site(rel, old, new):
     return (number, lines[number].index(old), old, new, "audit")
 
 
-def choose(rng, only):
+def choose(rng, only, every=False):
     chosen = []
     for rel, count, tests in TARGETS:
         if only and rel not in only:
@@ -215,7 +215,7 @@ def choose(rng, only):
         found = python_sites(path) if rel.endswith(".py") else mutate.sites(path)
         found = sorted(set(found))
         rng.shuffle(found)
-        chosen += [(rel, site, tests) for site in found[:count]]
+        chosen += [(rel, site, tests) for site in (found if every else found[:count])]
     for rel, old, new in FIXED:
         if only and rel not in only:
             continue
@@ -301,6 +301,8 @@ def main():
     parser.add_argument("--only", action="append", help="only this file (repeatable)")
     parser.add_argument("--at", action="append",
                         help="only the chosen mutants at FILE:LINE (repeatable)")
+    parser.add_argument("--all", action="store_true",
+                        help="every mutation site of the chosen files, not a sample")
     parser.add_argument("--list", action="store_true", help="only print the chosen mutants")
     parser.add_argument("--report", help="write the results as JSON here")
     args = parser.parse_args()
@@ -316,7 +318,7 @@ def main():
 
     signal.signal(signal.SIGINT, stop)
     signal.signal(signal.SIGTERM, stop)
-    mutants = choose(random.Random(args.seed), args.only)
+    mutants = choose(random.Random(args.seed), args.only, args.all)
     if args.at:
         mutants = [m for m in mutants if f"{m[0]}:{m[1][0] + 1}" in args.at]
     results = []
