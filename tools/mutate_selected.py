@@ -234,7 +234,7 @@ def bounded_files():
 
 def run(command, limit, env=None):
     try:
-        done = subprocess.run(command, cwd=ROOT, capture_output=True, text=True, timeout=limit,
+        done = subprocess.run(command, cwd=ROOT, capture_output=True, text=True, errors="replace", timeout=limit,
                               env=env, preexec_fn=bounded_files)
         return done.returncode, done.stdout + done.stderr
     except subprocess.TimeoutExpired:
