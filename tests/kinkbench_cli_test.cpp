@@ -588,6 +588,8 @@ TEST(KinkbenchCommand, CheckTakesAPointAndAnN) {
   expect_usage_errors({
       {"check nonsmooth 20 --n 40 --x " + point_of("1", 19),
        "--x has 20 coordinates, n is 40; --n 20 would fit"},
+      // Minimax problems have no largest n.
+      {"check minimax 1 --n 3 --x 1,2", "--x has 2 coordinates, n is 3; --n 2 would fit"},
       {"check --x 1,2", "--x needs a collection and a problem"},
       {"check minimax --n 3", "--n needs a collection and a problem"},
       {"check nonsmooth 21 --n 47", "nonsmooth problem 21 is defined for n = 48 only, got 47"},

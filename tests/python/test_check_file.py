@@ -212,3 +212,43 @@ def test_a_nan_from_the_lp_fails(monkeypatch, name):
     monkeypatch.setattr(check.lp, "solve", lambda number: dict(solved, **{name: math.nan}))
     assert check.check_entry("nonsmooth", e) == [
         f"LP {name} nan differs from f* -638565.0 by more than 6.4e-04"]
+
+
+@pytest.mark.parametrize("args", [["--file"], ["--file", "a.json", "b.json"], ["--bogus"]])
+def test_other_arguments_are_refused_with_the_usage(args):
+    result = subprocess.run([sys.executable, CHECK, *args], capture_output=True, text=True,
+                            timeout=300)
+    assert (result.returncode, result.stdout) == (2, "")
+    assert result.stderr == "usage: check.py [--file PATH]\n"
+
+
+def test_the_limits_of_each_rule_are_where_they_are_documented(monkeypatch):
+    check = load_module()
+    # a path must end strictly below f*
+    square = lambda x: float(x) ** 2  # noqa: E731
+    assert check.check_samples("ray", square, [2.0, 1.0], [[0, 4.0], [1, 1.0]], 1.0) == \
+        "ray does not fall below f*: [4.0, 1.0]"
+    assert check.check_samples("ray", square, [2.0, 1.0], [[0, 4.0], [1, 1.0]], 1.5) is None
+    # a repeated problem is caught at its second entry
+    numbers = [{"number": k} for k in [*range(1, 26), 7]]
+    assert check.coverage_failures("minimax", numbers) == ["FAIL minimax: problem 7 has 2 entries"]
+    # an unbounded curve needs n >= 14, and 14 is enough
+    check.check_shape(changed(set_key("nonsmooth", 25, "n", 14)))
+    # the re-solved LP may differ from f* by the tolerance itself (f* = 0: it is 1e-9)
+    e = entry(GOOD, "nonsmooth", 20)
+    assert e["best_value"] == 0.0
+    monkeypatch.setattr(check.lp, "solve", lambda number: {"primal": 1e-9, "dual_bound": -1e-9})
+    assert check.check_entry("nonsmooth", e) == []
+    monkeypatch.setattr(check.lp, "solve", lambda number: {"primal": 0.0, "dual_bound": 2e-9})
+    assert check.check_entry("nonsmooth", e) == [
+        "LP dual_bound 2e-09 differs from f* 0.0 by more than 1.0e-09"]
+
+
+def test_a_best_point_one_ulp_off_is_not_the_librarys():
+    import kinkbench
+    check = load_module()
+    e = copy.deepcopy(entry(GOOD, "nonsmooth", 12))
+    assert check.library_difference(kinkbench.nonsmooth(12, e["n"]), e) is None
+    e["best_point"][-1] = math.nextafter(e["best_point"][-1], math.inf)
+    assert check.library_difference(kinkbench.nonsmooth(12, e["n"]), e).startswith(
+        "the built library carries another best_point (its f* = ")

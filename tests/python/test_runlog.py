@@ -109,6 +109,15 @@ def test_scipy_result_handed_over_sets_the_outcome():
     assert p.counts() == {"values": 0, "gradients": 0, "hessians": 0}
 
 
+@pytest.mark.parametrize("result, outcome", [({"x": [1.0]}, "converged"), ({"success": False}, "stopped"),
+                                             (object(), "converged")])
+def test_a_result_without_success_converged(result, outcome):
+    with RunLog(kinkbench.nonsmooth(1), "s") as log:
+        log.fun(log.x0)
+        log.set_result(result)
+    assert log.outcome == outcome
+
+
 def test_calls_that_bypass_the_log_are_reported(tmp_path):
     p = kinkbench.nonsmooth(1)
     log = RunLog(p, "s", tmp_path)
@@ -222,6 +231,7 @@ def test_a_seed_is_a_whole_number_or_none(seed):
 def test_a_budget_is_a_positive_whole_number(budget):
     with pytest.raises(ValueError, match="budget"):
         RunLog(kinkbench.nonsmooth(1), "s", budget=budget)
+    assert RunLog(kinkbench.nonsmooth(1), "s", budget=1).budget == 1
 
 
 def test_only_problem_objects_are_logged():
