@@ -62,6 +62,11 @@ TEST(EvalActive, ListsTheActivePiecesTheirWeightsAndTheMeasure) {
   r = eval({"nonsmooth", "1", "--active", "0"});
   EXPECT_NE(r.out.find("active   = eps 0: none, the objective is smooth"), std::string::npos)
       << r.out;
+  // eps = 0 is asked for as much as any other eps.
+  r = eval({"nonsmooth", "1", "--active", "0", "--json"});
+  EXPECT_NE(r.out.find("\"active\":{\"eps\":0.0,\"groups\":[],\"stationarity\":232.8"),
+            std::string::npos)
+      << r.out;
 }
 
 TEST(EvalActive, RefusesWhatIsNotOneNumberAtLeastZero) {

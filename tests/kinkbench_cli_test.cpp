@@ -394,6 +394,10 @@ TEST(KinkbenchCommand, OneArgumentTooManyIsNamed) {
       {"eval minimax 1 2", "unexpected argument '2'"},
       {"eval minimax 1 --x 1 2", "unexpected argument '2': --x takes one comma-separated list"},
       {"eval minimax 1 -g", "unknown option '-g'"},
+      {"eval minimax 1 -", "unexpected argument '-'"},
+      // one command a call: a second command's name is an argument of the first
+      {"list check", "unknown collection 'check'"},
+      {"eval minimax 1 list", "unexpected argument 'list'"},
       {"eval minimax 1 -- -5", "unexpected argument '-5'"},
       {"list minimax nonsmooth", "unknown problem 'nonsmooth' (1..25)"},
       {"list minimax 3 4", "unexpected argument '4'"},
@@ -606,6 +610,9 @@ TEST(KinkbenchCommand, HelpIsAvailableForEveryCommand) {
     EXPECT_EQ(r.status, 0) << args;
     EXPECT_TRUE(r.out.starts_with("usage: kinkbench")) << args << ": " << r.out;
     EXPECT_TRUE(r.err.empty()) << args;
+    // A help wider than a terminal of 80 columns breaks its own alignment.
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
   }
   EXPECT_EQ(run_kinkbench("help eval").out, run_kinkbench("eval --help").out);
   // The general help points at the commands' own; theirs do not point at themselves.

@@ -158,8 +158,8 @@ void build(Command& c) {
   add_flag(eval, "--gradient", c.eval.gradient, "also print the gradient of the value printed");
   add_flag(eval, "--hessian", c.eval.hessian, "also print its packed Hessian (n <= 2000)");
   c.active_option = add_value(eval, "--active", c.active, "EPS",
-                              "also list the pieces active within EPS >= 0 and the stationarity "
-                              "measure (docs/kinks.md)");
+                              "also list the pieces active within EPS >= 0 and the\n"
+                              "stationarity measure (docs/kinks.md)");
   add_flag(eval, "--all", c.eval.all, "minimax: also print every f_k and the Jacobian, by rows");
   add_flag(eval, "--json", c.eval.json, "print one JSON object (with --stream, one per line)");
   add_flag(eval, "--stream", c.eval.stream,
@@ -178,7 +178,7 @@ void build(Command& c) {
   c.check_n_option = add_value(check, "--n", c.check_n, "N",
                                "one problem: variables (default: its minimum; at most 2000)");
   c.check_x_option = add_value(check, "--x", c.check_x, "V1,V2,...",
-                               "one problem: check at this point, n numbers as eval takes them");
+                               "one problem: check at this point (n numbers, as eval's --x)");
   add_flag(check, "--json", c.check.json, "print one JSON object");
   check->footer(
       "A point on a kink (where pieces meet) disagrees with central differences by\n"
