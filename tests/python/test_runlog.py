@@ -435,3 +435,16 @@ def test_the_unlogged_calls_warning_points_at_the_callers_line(tmp_path):
     with pytest.warns(RuntimeWarning, match="counted calls the log never saw") as caught:
         log.finish()
     assert caught[0].filename == __file__
+
+
+def test_text_is_written_in_its_letters_and_any_str_survives(tmp_path):
+    odd = os.fsdecode(b"\xff")  # an undecodable byte, as a subprocess's output may carry
+    with pytest.raises(RuntimeError):
+        with RunLog(kinkbench.nonsmooth(1), "Méthode", tmp_path) as log:
+            log.fun(log.x0)
+            raise RuntimeError(f"the solver said {odd}")
+    # people grep logs for a solver's name: its letters are written, not escapes
+    assert '"solver": "Méthode"' in log.path.read_text(encoding="utf-8")
+    # the byte is kept as Python shows it: readers get Unicode, which a surrogate is not
+    assert lines(log.path)[-1]["outcome"] == "error: RuntimeError: the solver said \\udcff"
+    assert [f.name for f in log.path.parent.iterdir()] == [log.path.name]
