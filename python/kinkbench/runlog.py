@@ -44,6 +44,7 @@ import numbers
 import os
 import pathlib
 import platform
+import re
 import threading
 import time
 import unicodedata
@@ -66,6 +67,7 @@ DEFAULT_WEIGHTS = {"value": 1.0, "gradient": 1.0, "jacobian": 1.0, "hessian": 1.
 # element of the eps-subdifferential) at the best point, where the problem object offers
 # one, at eps = c * max(1, |f*|) (f*, or the best value where none is stored) for these c.
 STATIONARITY_EPS = (1e-6, 1e-3)
+_SURROGATE = re.compile(r"[\ud800-\udfff]")
 
 
 class _BudgetExhausted(BaseException):
@@ -170,7 +172,11 @@ def _versions() -> dict[str, Optional[str]]:
 
 
 def _json_line(record: Mapping[str, Any]) -> str:
-    return json.dumps(record, allow_nan=False, ensure_ascii=False)
+    text = json.dumps(record, allow_nan=False, ensure_ascii=False)
+    # A lone surrogate (an undecodable byte kept by surrogateescape, say in a solver's error
+    # text) has no UTF-8: it would stop the line being written, and readers (the report's
+    # files) want Unicode. It is written as the text Python shows for it, \udcff.
+    return _SURROGATE.sub(lambda m: f"\\\\u{ord(m.group()):04x}", text)
 
 
 class RunLog:

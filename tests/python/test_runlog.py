@@ -10,6 +10,8 @@ import re
 import subprocess
 import sys
 import threading
+import types
+import warnings
 
 import numpy as np
 import pytest
@@ -19,7 +21,7 @@ from scipy.optimize import minimize  # noqa: E402
 
 import kinkbench
 from kinkbench import _core
-from kinkbench.runlog import RunHeld, RunLog, slug
+from kinkbench.runlog import RunHeld, RunLog, log_name, number_from_json, number_to_json, slug
 from kinkbench.starts import start_point
 
 
@@ -35,6 +37,7 @@ def test_header_names_the_run_and_where_it_ran(tmp_path):
     p = kinkbench.nonsmooth(11)
     log = RunLog(p, "My Solver 2", tmp_path, budget=50, start=3, seed=7, metadata={"who": "me"})
     assert log.path == tmp_path / "my-solver-2" / "nonsmooth-11-n4-s3-r7.jsonl"
+    assert log_name("minimax", 3, 10) == "minimax-03-n10-s0.jsonl"  # start 0 unless named
     log.finish("converged")
     header = lines(log.path)[0]
     assert header["log_format"] == 2 and header["kinkbench_version"] == _core._library_version
@@ -120,12 +123,15 @@ def test_a_result_without_success_converged(result, outcome):
 
 def test_calls_that_bypass_the_log_are_reported(tmp_path):
     p = kinkbench.nonsmooth(1)
+    p.value(p.x0)
+    p.value(p.x0)  # before the log: none of its business
     log = RunLog(p, "s", tmp_path)
     log.fun(log.x0)
     log.problem.gradient(log.x0)
+    log.problem.value(log.x0)
     with pytest.warns(RuntimeWarning, match="never saw"):
         log.finish()
-    assert lines(log.path)[-1]["unlogged"] == {"gradients": 1}
+    assert lines(log.path)[-1]["unlogged"] == {"values": 1, "gradients": 1}
 
 
 def stream_gradients(collection, number, points):
@@ -164,8 +170,10 @@ def test_minimax_calls_count_by_kind_and_record_the_objective(tmp_path):
     assert [r["f"] for r in evals(log.path)] == [p.objective(x)[0], p.objective(y)[0]]
     last = lines(log.path)[-1]
     assert (last["evaluations"], last["values"], last["jacobians"], last["hessians"]) == (2, 1, 1, 2)
+    other = RunLog(kinkbench.nonsmooth(1), "s")
+    assert log.minimax and not other.minimax  # what a solver asks before values and jacobian
     with pytest.raises(TypeError, match="minimax"):
-        RunLog(kinkbench.nonsmooth(1), "s").values(kinkbench.nonsmooth(1).x0)
+        other.values(other.x0)
 
 
 def test_a_batch_is_its_points_one_after_another():
@@ -232,6 +240,31 @@ def test_a_budget_is_a_positive_whole_number(budget):
     with pytest.raises(ValueError, match="budget"):
         RunLog(kinkbench.nonsmooth(1), "s", budget=budget)
     assert RunLog(kinkbench.nonsmooth(1), "s", budget=1).budget == 1
+
+
+@pytest.mark.parametrize("weight", [-1, -0.5, math.nan, True, "1"])
+def test_a_weight_is_a_number_of_at_least_zero(weight):
+    with pytest.raises(ValueError, match="the weight of a gradient"):
+        RunLog(kinkbench.nonsmooth(1), "s", weights={"gradient": weight})
+
+
+def test_free_and_fractional_weights_are_costs_too():
+    p = kinkbench.nonsmooth(1)
+    log = RunLog(p, "s", weights={"value": 0, "gradient": 0.5, "hessian": np.float32(2)})
+    log.fun(p.x0)
+    log.grad(p.x0)
+    log.hessian(p.x0)
+    assert log.weights == {"value": 0.0, "gradient": 0.5, "jacobian": 1.0, "hessian": 2.0} and log.cost == 2.5
+    with pytest.raises(ValueError, match="weights are value, gradient, jacobian, hessian; got 'gradients'"):
+        RunLog(p, "s", weights={"gradients": 1})
+
+
+@pytest.mark.parametrize("options", [{"tol": math.nan}, {"bound": -math.inf}, {"callback": print}])
+def test_options_and_metadata_are_json_objects(tmp_path, options):
+    for kind in ("solver_options", "metadata"):
+        with pytest.raises(ValueError, match="must be JSON objects"):
+            RunLog(kinkbench.nonsmooth(1), "s", tmp_path, **{kind: options})
+    assert list(tmp_path.iterdir()) == []
 
 
 def test_only_problem_objects_are_logged():
@@ -324,6 +357,7 @@ def test_threads_sharing_a_log_leave_a_whole_file(tmp_path):
 def test_names_outside_ascii_keep_their_letters():
     assert slug("Nelder-Mead (SciPy)") == "nelder-mead-scipy"
     assert len({slug(name) for name in ("Méthode", "Methode", "Мethode", "メソッド", "方法")}) == 5
+    assert slug("Nelder–Mead · €") == "nelder-mead"  # other marks and symbols part words, as ASCII's do
 
 
 def test_numbers_are_written_as_json_writes_them():
@@ -336,6 +370,9 @@ def test_numbers_are_written_as_json_writes_them():
     for v in samples:
         expected = '"nan"' if np.isnan(v) else spelled.get(v, json.dumps(float(v)))
         assert _core._json_number(float(v)) == expected
+    for v in (1.5, -2, math.inf, -math.inf):  # and the outcome line's read back
+        assert number_from_json(number_to_json(v)) == v
+    assert math.isnan(number_from_json(number_to_json(math.nan))) and number_from_json(None) is None
 
 
 def test_the_one_run_example_records_what_scipy_reported(tmp_path, monkeypatch, capsys):
@@ -399,6 +436,56 @@ def test_the_outcome_carries_the_stationarity_at_the_best_point(tmp_path, monkey
     assert lines(log.path)[-1]["stationarity"] == {repr(1e-6 * 44): 0.5e-6 * 44, repr(1e-3 * 44): 0.5e-3 * 44}
 
 
+def test_a_failing_stationarity_is_a_warning_and_none_is_asked_without_a_best_point(tmp_path, monkeypatch):
+    def measure(self, x, eps=0.0):
+        raise RuntimeError(f"nothing at {list(x)}")
+
+    monkeypatch.setattr(kinkbench.NonsmoothProblem, "stationarity", measure, raising=False)
+    p = kinkbench.nonsmooth(1)
+    log = RunLog(p, "s", tmp_path / "a")
+    log.fun(p.x0)
+    with pytest.warns(RuntimeWarning, match=r"stationarity at the best point failed: nothing at \[") as caught:
+        log.finish()
+    assert caught[0].filename == __file__  # the caller's line, as for unlogged calls
+    assert lines(log.path)[-1]["outcome"] == "converged" and "stationarity" not in lines(log.path)[-1]
+    log = RunLog(p, "s", tmp_path / "b")
+    log.fun(np.full(p.n, np.inf))  # NaN: no best point
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        log.finish()
+    assert lines(log.path)[-1]["x_best"] is None and "stationarity" not in lines(log.path)[-1]
+
+
+def test_the_outcome_gives_the_run_time_to_the_microsecond(tmp_path, monkeypatch):
+    from kinkbench import runlog
+
+    clock = [1000.0]
+    monkeypatch.setattr(runlog, "time", types.SimpleNamespace(perf_counter=lambda: clock[0]))
+    log = RunLog(kinkbench.nonsmooth(1), "s", tmp_path)
+    log.fun(log.x0)
+    clock[0] += 2.5000004
+    log.finish()
+    assert lines(log.path)[-1]["seconds"] == 2.5
+
+
+CLOSED_STDIN = """
+import os, sys
+import kinkbench
+from kinkbench.runlog import RunLog
+os.close(0)  # started with stdin closed (cron, a daemon): the lock gets descriptor 0
+for _ in range(2):
+    with RunLog(kinkbench.nonsmooth(1), "s", path=sys.argv[1], overwrite=True) as log:
+        log.fun(log.x0)
+print(*sorted(os.listdir(os.path.dirname(sys.argv[1]))))
+"""
+
+
+def test_a_run_without_stdin_lets_go_of_its_lock(tmp_path):
+    command = [sys.executable, "-c", CLOSED_STDIN, str(tmp_path / "run.jsonl")]
+    run = subprocess.run(command, capture_output=True, text=True)
+    assert (run.returncode, run.stdout) == (0, "run.jsonl\n"), run.stderr
+
+
 def test_a_set_up_that_fails_after_opening_leaves_nothing_behind(tmp_path, monkeypatch):
     from kinkbench import runlog
 
@@ -435,3 +522,16 @@ def test_the_unlogged_calls_warning_points_at_the_callers_line(tmp_path):
     with pytest.warns(RuntimeWarning, match="counted calls the log never saw") as caught:
         log.finish()
     assert caught[0].filename == __file__
+
+
+def test_text_is_written_in_its_letters_and_any_str_survives(tmp_path):
+    odd = os.fsdecode(b"\xff")  # an undecodable byte, as a subprocess's output may carry
+    with pytest.raises(RuntimeError):
+        with RunLog(kinkbench.nonsmooth(1), "Méthode", tmp_path) as log:
+            log.fun(log.x0)
+            raise RuntimeError(f"the solver said {odd}")
+    # people grep logs for a solver's name: its letters are written, not escapes
+    assert '"solver": "Méthode"' in log.path.read_text(encoding="utf-8")
+    # the byte is kept as Python shows it: readers get Unicode, which a surrogate is not
+    assert lines(log.path)[-1]["outcome"] == "error: RuntimeError: the solver said \\udcff"
+    assert [f.name for f in log.path.parent.iterdir()] == [log.path.name]
