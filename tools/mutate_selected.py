@@ -98,7 +98,8 @@ FIXED = [
 ]
 
 # Survivors that no test can or should tell apart, keyed by (file, line, change), and by
-# the 12 characters from the change on where the line has the same change twice.
+# the 12 characters from the change on where the line has the same change twice, or by the
+# line before it where the same line stands in several places of the file.
 EQUIVALENT = {
     ("src/tools/eval.cpp", "int k = 0;               // minimax: the partial function evaluated",
      "'0' -> '1' (constant)"): "every path sets k before anything reads it",
@@ -117,12 +118,12 @@ EQUIVALENT = {
      "'!=' -> '==' (operator)"):
         "only how answers are batched into writes changes: where it says input waits that "
         "has none, poll() saw a hang-up or an error, and the read that follows returns at once",
-    ("python/kinkbench/runlog.py", "return False", "'False' -> 'True' (logic)"):
+    ("python/kinkbench/runlog.py", "return False", "'False' -> 'True' (logic)", "self.finish()"):
         "with no exception, what __exit__ returns is ignored",
     ("python/kinkbench/runlog.py", "self._lock_fd = -1", "'1' -> '2' (constant)"):
-        "the constructor raises RunHeld next: the object is never seen again",
+        "any negative descriptor means none; after RunHeld or the one release nothing reads it",
     ("python/kinkbench/runlog.py", "self._lock_fd = -1", "'-' -> '+' (operator)"):
-        "the constructor raises RunHeld next: the object is never seen again",
+        "any negative descriptor means none; after RunHeld or the one release nothing reads it",
     ("python/kinkbench/runlog.py",
      "return {k: now[k] - self._counts_before.get(k, 0) for k in now if now[k] != "
      "self._counts_before.get(k, 0)}", "'0' -> '1' (constant)"):
@@ -165,6 +166,20 @@ EQUIVALENT = {
         "every RunSummary is made with its start",
     ("python/kinkbench/report.py", "ax.legend(fontsize=7, frameon=False)", "'7' -> '8' (constant)"):
         "a type size, not a fault: the legend says the same at 8 pt",
+    ("python/kinkbench/runlog.py", "self._fd = -1", "'-' -> '+' (operator)"):
+        "the log is released once, and nothing reads the descriptor after it",
+    ("python/kinkbench/runlog.py", "def hessian(self, x, packed: bool = False) -> np.ndarray:",
+     "'False' -> 'True' (logic)"):
+        "the constructor puts the compiled recorder's hessian in its place; this one carries the help",
+    ("python/kinkbench/runlog.py", "-1 if self.budget is None else self.budget,",
+     "'1' -> '2' (constant)"): "the recorder takes any negative budget as none",
+    ("python/kinkbench/runlog.py", 'return "nan" if math.isnan(value) else ("inf" if value > 0 else "-inf")',
+     "'>' -> '>=' (operator)"): "only infinities come here",
+    ("python/kinkbench/runlog.py", 'return "nan" if math.isnan(value) else ("inf" if value > 0 else "-inf")',
+     "'0' -> '1' (constant)"): "only infinities come here",
+    ("python/kinkbench/runlog.py", "self._release(keep_partial=True)", "'True' -> 'False' (logic)",
+     "except BaseException:"):
+        "the partial is opened last: when anything before it fails, this log has none to remove",
     ("data/check.py", "sys.path.insert(0, HERE)", "'0' -> '1' (constant)"):
         "run as a script, data/ is on the path already; only a module of the same name could tell",
     ("python/kinkbench/runlog.py", "self._has_result = False", "'False' -> 'True' (logic)"):
@@ -364,10 +379,15 @@ def main():
                 if copy:
                     copy.write_text(copied)
             line = original.split("\n")[site[0]].strip()
-            # Where one line has the same change twice, the key also names what follows it.
+            # Where one line has the same change twice, the key also names what follows it;
+            # where the same line stands in several places, the line before it.
             raw = original.split("\n")[site[0]]
             after = raw[site[1]:site[1] + 12]
-            reason = EQUIVALENT.get((rel, line, change, after), EQUIVALENT.get((rel, line, change)))
+            before = next((text.strip() for text in reversed(original.split("\n")[:site[0]])
+                           if text.strip()), "")
+            reason = next((EQUIVALENT[key] for key in ((rel, line, change, after),
+                                                        (rel, line, change, before), (rel, line, change))
+                           if key in EQUIVALENT), None)
             results.append({"file": rel, "where": where, "change": change, "line": line,
                             "outcome": outcome, "killed_by": killer,
                             "equivalent": reason if outcome == "survived" else None})

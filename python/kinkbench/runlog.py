@@ -226,8 +226,8 @@ class RunLog:
         for key, value in (weights or {}).items():
             if key not in cost:
                 raise ValueError(f"weights are {', '.join(WEIGHTS)}; got {key!r}")
-            if isinstance(value, bool) or not isinstance(value, numbers.Real) or not value >= 0:
-                raise ValueError(f"the weight of a {key} must be a number >= 0, got {value!r}")
+            if isinstance(value, bool) or not isinstance(value, numbers.Real) or not 0 <= value < math.inf:
+                raise ValueError(f"the weight of a {key} must be a finite number >= 0, got {value!r}")
             cost[key] = float(value)
         self.problem = problem
         self.solver = str(solver)
@@ -403,6 +403,9 @@ class RunLog:
         one). A run that met its budget ends as "budget"; one that evaluated nothing and
         claims to have converged or stopped is an error. A write that failed (a full
         disk) raises OSError naming the file, which stays NAME.jsonl.partial."""
+        # Warnings wait until the file is complete: raised as errors (-W error), they would
+        # otherwise leave the run half-written and its lock held.
+        notes: list[str] = []
         with self._finishing:
             if self.outcome is not None:
                 return
@@ -428,23 +431,26 @@ class RunLog:
             unlogged = self._unlogged()
             if unlogged:
                 line["unlogged"] = unlogged
-                warnings.warn(
+                notes.append(
                     f"{self.path or 'run log'}: the problem object counted calls the log never "
                     f"saw ({unlogged}); evaluate through the log's fun, grad, values, jacobian "
-                    "and hessian",
-                    RuntimeWarning,
-                    stacklevel=2,
+                    "and hessian"
                 )
-            stationarity = self._stationarity()
+            stationarity = self._stationarity(notes)
             if stationarity:
                 line["stationarity"] = stationarity
-            self._rec.write(_json_line(line))
-            self._rec.close()
-            error = self._rec.write_error
+            error: Any = "the last line was not written"
+            try:
+                self._rec.write(_json_line(line))
+                self._rec.close()
+                error = self._rec.write_error
+            finally:
+                # An unfinished log keeps its partial file for a look; the lock goes either way.
+                self._release(keep_partial=error is not None, complete=error is None)
             if error is not None:
-                self._release(keep_partial=True)
                 raise OSError(f"{self._partial}: the log could not be written: {error}")
-            self._release(keep_partial=False, complete=True)
+        for note in notes:
+            warnings.warn(note, RuntimeWarning, stacklevel=2)
 
     def __enter__(self) -> "RunLog":
         return self
@@ -511,7 +517,7 @@ class RunLog:
         now = self.problem.counts()
         return {k: now[k] - self._counts_before.get(k, 0) for k in now if now[k] != self._counts_before.get(k, 0)}
 
-    def _stationarity(self) -> Optional[dict[str, Any]]:
+    def _stationarity(self, notes: list[str]) -> Optional[dict[str, Any]]:
         measure = getattr(self.problem, "stationarity", None)
         point = self.best_x
         if measure is None or point is None:
@@ -526,7 +532,7 @@ class RunLog:
                 found[repr(c * scale)] = number_to_json(float(norm))
             return found
         except Exception as error:  # a measure that fails leaves the run's result standing
-            warnings.warn(f"stationarity at the best point failed: {error}", RuntimeWarning, stacklevel=3)
+            notes.append(f"stationarity at the best point failed: {error}")
             return None
 
 

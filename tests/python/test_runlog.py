@@ -132,6 +132,33 @@ def test_calls_that_bypass_the_log_are_reported(tmp_path):
     with pytest.warns(RuntimeWarning, match="never saw"):
         log.finish()
     assert lines(log.path)[-1]["unlogged"] == {"values": 1, "gradients": 1}
+    # Warnings raised as errors come after the log is complete and its lock let go.
+    log = RunLog(p, "s", tmp_path, overwrite=True)
+    log.fun(log.x0)
+    log.problem.value(log.x0)
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        with pytest.raises(RuntimeWarning, match="never saw"):
+            log.finish()
+    assert lines(log.path)[-1]["unlogged"] == {"values": 1}
+    assert sorted(f.name for f in log.path.parent.iterdir()) == [log.path.name]
+
+
+def test_a_last_line_that_cannot_be_made_keeps_the_partial_and_frees_the_run(tmp_path, monkeypatch):
+    from kinkbench import runlog
+
+    log = RunLog(kinkbench.nonsmooth(1), "s", tmp_path)
+    log.fun(log.x0)
+    monkeypatch.setattr(runlog, "_json_line", lambda record: 1 / 0)
+    with pytest.raises(ZeroDivisionError):
+        log.finish()
+    monkeypatch.undo()
+    folder, name = log.path.parent, log.path.name
+    assert sorted(f.name for f in folder.iterdir()) == [name + ".partial"]
+    again = RunLog(kinkbench.nonsmooth(1), "s", tmp_path)  # not held: the partial is set aside
+    again.fun(again.x0)
+    again.finish()
+    assert sorted(f.name for f in folder.iterdir()) == [name, name + ".partial-1"]
 
 
 def stream_gradients(collection, number, points):
@@ -242,9 +269,9 @@ def test_a_budget_is_a_positive_whole_number(budget):
     assert RunLog(kinkbench.nonsmooth(1), "s", budget=1).budget == 1
 
 
-@pytest.mark.parametrize("weight", [-1, -0.5, math.nan, True, "1"])
+@pytest.mark.parametrize("weight", [-1, -0.5, math.nan, math.inf, True, "1"])
 def test_a_weight_is_a_number_of_at_least_zero(weight):
-    with pytest.raises(ValueError, match="the weight of a gradient"):
+    with pytest.raises(ValueError, match="the weight of a gradient must be a finite number >= 0"):
         RunLog(kinkbench.nonsmooth(1), "s", weights={"gradient": weight})
 
 
