@@ -59,6 +59,9 @@ TEST(EvalActive, ListsTheActivePiecesTheirWeightsAndTheMeasure) {
       std::string::npos)
       << r.out;
 
+  r = eval({"minimax", "7", "--active", "0"});
+  EXPECT_NE(r.out.find("active   = eps 0: +f3 (1)\n"), std::string::npos) << r.out;
+
   r = eval({"nonsmooth", "1", "--active", "0"});
   EXPECT_NE(r.out.find("active   = eps 0: none, the objective is smooth"), std::string::npos)
       << r.out;

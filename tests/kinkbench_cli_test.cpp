@@ -223,8 +223,12 @@ TEST(KinkbenchCommand, EvalPrintsValueGradientAndHessian) {
       << fit.out;
   EXPECT_NE(fit.out.find("\n           -1 3.75 3.75\n"), std::string::npos) << fit.out;
   // The same numbers as the stream's line, for max f_k and for max |f_k| on either sign.
-  for (const auto& [problem, x] : std::vector<std::pair<std::string, std::string>>{
-           {"1", "0.5,-1.5"}, {"8", "10,1,1"}, {"8", "-10,1,1"}, {"8", "0.1,0.3,0.2"}}) {
+  for (const auto& [problem, x] :
+       std::vector<std::pair<std::string, std::string>>{{"1", "0.5,-1.5"},
+                                                        {"8", "10,1,1"},
+                                                        {"8", "-10,1,1"},
+                                                        {"8", "0.1,0.3,0.2"},
+                                                        {"7", "1,1,1"}}) {
     const CommandRun e = run_in_process({"eval", "minimax", problem, "--x", x, "--gradient"});
     ASSERT_EQ(e.status, 0) << e.err;
     const auto at = e.out.find(" (attained first at k = ");
@@ -342,6 +346,9 @@ TEST(KinkbenchCommand, AllPrintsEachPartialFunctionAndItsGradientAsARow) {
       const std::string fk_line = line_after(one.out, "\nf_");
       EXPECT_EQ(fk, fk_line.substr(fk_line.find("= ") + 2)) << args << " k " << k;
       ASSERT_LT(at + static_cast<size_t>(k), out.size()) << all.out;
+      EXPECT_EQ(out[at + static_cast<size_t>(k)].substr(0, 11),
+                k == 1 ? "jacobian = " : std::string(11, ' '))
+          << all.out;
       EXPECT_EQ(out[at + static_cast<size_t>(k)].substr(11),
                 line_after(one.out, "gradient of f_" + std::to_string(k) + " = "))
           << args << " k " << k;
@@ -431,6 +438,7 @@ TEST(KinkbenchCommand, PointOfTheWrongSizeSaysWhichNWouldFit) {
       {"eval nonsmooth 11 --x 1,2",
        "--x has 2 coordinates, n is 4; nonsmooth problem 11 needs n >= 4"},
       {"eval minimax 1 --x 1", "--x has 1 coordinate, n is 2; minimax problem 1 needs n >= 2"},
+      {"eval minimax 1 --n 3 --x 1,2", "--x has 2 coordinates, n is 3; --n 2 would fit"},
       {"eval nonsmooth 16 --x 1,2", "n is 10; nonsmooth problem 16 is defined for n = 10 only"},
   });
 }

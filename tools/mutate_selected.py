@@ -180,6 +180,20 @@ EQUIVALENT = {
     ("python/kinkbench/runlog.py", "self._release(keep_partial=True)", "'True' -> 'False' (logic)",
      "except BaseException:"):
         "the partial is opened last: when anything before it fails, this log has none to remove",
+    ("src/tools/eval.cpp", "int n = 0;", "'0' -> '1' (constant)"):
+        "every request sets n before anything reads it",
+    ("src/tools/eval.cpp", "double value = 0;", "'0' -> '1' (constant)"):
+        "every evaluation sets the value before it is printed",
+    ("src/tools/eval.cpp", "double stationarity = 0;", "'0' -> '1' (constant)"):
+        "set with the active pieces, and printed only with them",
+    ("src/tools/eval.cpp", "double fk = 0;", "'0' -> '1' (constant)"):
+        "the next line sets it",
+    ("src/tools/eval.cpp", 'if (e.active.size() > 1) text += std::to_string(g + 1) + ": ";',
+     "'1' -> '2' (constant)"):
+        "no problem has exactly two groups of pieces (they have 1, 3, 13, 21, 30, 48 or 51 and more)",
+    ("src/tools/eval.cpp", "if (fk < 0) {", "'<' -> '<=' (operator)"):
+        "f_k = 0 is the kink of |f_k|, where either sign's gradient is a subgradient; the "
+        "objective is 0 only where every f_k is",
     ("data/check.py", "sys.path.insert(0, HERE)", "'0' -> '1' (constant)"):
         "run as a script, data/ is on the path already; only a module of the same name could tell",
     ("python/kinkbench/runlog.py", "self._has_result = False", "'False' -> 'True' (logic)"):
