@@ -182,6 +182,12 @@ EQUIVALENT = {
         "the partial is opened last: when anything before it fails, this log has none to remove",
     ("src/tools/command.cpp", "c.formatter->column_width(19);", "'19' -> '20' (constant)"):
         "a style, not a fault: the helps' descriptions start a column later, and still fit 80",
+    ("src/tools/eval.cpp", "int problem = 1;", "'1' -> '2' (constant)"):
+        "every request sets its problem before anything reads it",
+    ("src/tools/list.cpp", "char buf[64];", "'[64]' -> '[64 + 1]' (index)"):
+        "only the buffer's room, more than any f* and gap written need",
+    ("src/tools/list.cpp", "char buf[32];", "'32' -> '33' (constant)"):
+        "only the buffer's room, more than any fmin written needs",
     ("src/tools/eval.cpp", "int n = 0;", "'0' -> '1' (constant)"):
         "every request sets n before anything reads it",
     ("src/tools/eval.cpp", "double value = 0;", "'0' -> '1' (constant)"):
