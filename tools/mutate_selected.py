@@ -188,6 +188,15 @@ EQUIVALENT = {
         "only the buffer's room, more than any f* and gap written need",
     ("src/tools/list.cpp", "char buf[32];", "'32' -> '33' (constant)"):
         "only the buffer's room, more than any fmin written needs",
+    ("src/tools/list.cpp", "char buf[32];", "'[32]' -> '[32 + 1]' (index)"):
+        "only the buffer's room, more than any fmin written needs",
+    ("src/tools/list.cpp",
+     "unbounded = unbounded || (is_local(row.best) && row.best->unbounded_below);",
+     "'&&' -> '||' (operator)"):
+        "every local f* stored is on a problem unbounded below, so the two notes coincide",
+    ("src/tools/list.cpp", "local = local || (is_local(row.best) && !row.best->unbounded_below);",
+     "'||' -> '&&' (operator)"):
+        "every local f* stored is on a problem unbounded below: the plain note is never due",
     ("src/tools/eval.cpp", "int n = 0;", "'0' -> '1' (constant)"):
         "every request sets n before anything reads it",
     ("src/tools/eval.cpp", "double value = 0;", "'0' -> '1' (constant)"):
