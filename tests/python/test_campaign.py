@@ -323,3 +323,21 @@ def test_the_command_refuses_what_it_cannot_run(tmp_path, monkeypatch, capsys, a
         got = stopped.code
     assert got == status and says in capsys.readouterr().err
     assert not (tmp_path / "logs").exists()
+
+
+def far_from_the_start(log):
+    log.fun(log.x0 + 1 / 3)  # 3500 coordinates of 18 digits: an outcome line over 64 KiB
+
+
+def test_a_complete_log_with_a_long_last_line_is_kept(tmp_path):
+    from kinkbench.suite import run_suite
+
+    def run():
+        (summary,) = run_suite({"far": far_from_the_start}, [("nonsmooth", 1, 3500)], tmp_path, budget=5,
+                               progress=False)
+        return summary
+
+    first, again = run(), run()
+    assert len(first.path.read_text().splitlines()[-1]) > 65536
+    assert again.skipped and (again.outcome, again.evaluations, again.best) == (first.outcome, 1, first.best)
+    assert [p.name for p in first.path.parent.iterdir()] == [first.path.name]
