@@ -134,7 +134,6 @@ def test_a_process_pool_gives_the_serial_bits_and_a_rerun_skips_them(tmp_path):
     pooled = run_campaign(campaign, tmp_path / "pool", workers=2, progress=False)
     assert len(serial) == 16 and [s.outcome for s in serial] == [s.outcome for s in pooled]
     assert checksum(tmp_path / "serial") == checksum(tmp_path / "pool")
-    assert multiprocessing.active_children() == []  # the pool's processes are gone, not left to exit
     again = run_campaign(campaign, tmp_path / "pool", workers=2, progress=False)
     assert all(s.skipped for s in again) and checksum(tmp_path / "pool") == checksum(tmp_path / "serial")
     assert [s[4:7] for s in again] == [s[4:7] for s in pooled]  # outcome, evaluations, best
@@ -283,6 +282,29 @@ def test_a_worker_that_dies_fails_the_campaign_once_every_worker_is_gone(tmp_pat
     with pytest.raises(concurrent.futures.process.BrokenProcessPool):
         run_campaign(campaign, tmp_path, workers=2, progress=False)
     assert multiprocessing.active_children() == []
+
+
+def interrupted_while_another_runs(log):
+    if log.problem.number == 1:
+        other = log.path.with_name("nonsmooth-02-n2-s0.jsonl.partial")
+        deadline = time.monotonic() + 30
+        while not other.exists() and time.monotonic() < deadline:
+            time.sleep(0.01)
+        raise KeyboardInterrupt
+    time.sleep(1)
+    log.fun(log.x0)
+
+
+def test_a_stopped_pool_lets_the_runs_in_progress_finish_before_it_returns(tmp_path):
+    # else they would go on writing (and holding) logs after the campaign has ended
+    campaign = Campaign(solvers={"s": f"{__name__}:interrupted_while_another_runs"},
+                        problems={"list": [["nonsmooth", 1], ["nonsmooth", 2]]}, budget=5)
+    with pytest.raises(KeyboardInterrupt):
+        run_campaign(campaign, tmp_path, workers=2, progress=False)
+    folder = tmp_path / "s"
+    assert sorted(p.name for p in folder.iterdir()) == ["nonsmooth-01-n2-s0.jsonl", "nonsmooth-02-n2-s0.jsonl"]
+    outcomes = [json.loads(p.read_text().splitlines()[-1])["outcome"] for p in sorted(folder.iterdir())]
+    assert outcomes == ["interrupted", "converged"] and multiprocessing.active_children() == []
 
 
 @pytest.mark.parametrize("damage", [lambda lines: lines[:1], lambda lines: ["{broken"] + lines[1:]],
