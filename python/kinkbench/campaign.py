@@ -220,7 +220,11 @@ def _read_ends(path: pathlib.Path) -> tuple[Optional[dict], Optional[dict]]:
         file.seek(0, os.SEEK_END)
         size = file.tell()
         file.seek(max(0, size - 65536))
-        tail = file.read().rstrip(b"\n").rsplit(b"\n", 1)[-1]
+        tail = file.read()
+        if b"\n" not in tail.rstrip(b"\n"):  # a last line longer than that: x_best of thousands of variables
+            file.seek(len(first))
+            tail = file.read()
+        tail = tail.rstrip(b"\n").rsplit(b"\n", 1)[-1]
 
     def parse(raw: bytes) -> Optional[dict]:
         try:

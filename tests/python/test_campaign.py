@@ -2,7 +2,9 @@
 checked before anything runs, and its logs are the same bits however it is run: serially,
 in a process pool, killed and resumed, or twice at once into one folder."""
 
+import functools
 import json
+import multiprocessing
 import os
 import signal
 import subprocess
@@ -14,7 +16,8 @@ import pytest
 
 import kinkbench
 from kinkbench import solvers
-from kinkbench.campaign import Campaign, checksum, resolve, run_campaign, solver_reference
+from kinkbench.campaign import Campaign, Plan, checksum, resolve, run_campaign, solver_reference
+from kinkbench.runlog import RunLog
 from kinkbench.starts import start_point
 
 
@@ -24,6 +27,8 @@ def test_starts_follow_the_documented_recipe():
     z = np.random.Generator(np.random.PCG64(np.random.SeedSequence([9, 0, 3, 4, 2]))).standard_normal(4)
     x0 = p.x0
     np.testing.assert_array_equal(start_point(p, 2, seed=9, scale=0.5), x0 + 0.5 * np.maximum(1, np.abs(x0)) * z)
+    z = np.random.Generator(np.random.PCG64(np.random.SeedSequence([0, 0, 3, 4, 1]))).standard_normal(4)
+    np.testing.assert_array_equal(start_point(p, 1, seed=0), x0 + 0.1 * np.maximum(1, np.abs(x0)) * z)
     q = kinkbench.nonsmooth(3, n=4)  # the collection's code, 1, follows the seed
     z = np.random.Generator(np.random.PCG64(np.random.SeedSequence([9, 1, 3, 4, 2]))).standard_normal(4)
     np.testing.assert_array_equal(start_point(q, 2, seed=9, scale=0.5), q.x0 + 0.5 * np.maximum(1, np.abs(q.x0)) * z)
@@ -40,9 +45,11 @@ def test_starts_follow_the_documented_recipe():
         ({"collections": ["nonsmooth"], "numbers": [1, 16, 21], "n": [9, 11]},
          [("nonsmooth", 1, n) for n in (9, 10, 11)] + [("nonsmooth", 16, 10)]),
         ({"collections": ["nonsmooth"], "numbers": [1, 16], "n": 12}, [("nonsmooth", 1, 12)]),
+        ({"collections": ["nonsmooth"], "numbers": [1, 16], "n": 10},
+         [("nonsmooth", 1, 10), ("nonsmooth", 16, 10)]),
         ({"list": [["minimax", 7], ["nonsmooth", 2, 5]]}, [("minimax", 7, 3), ("nonsmooth", 2, 5)]),
     ],
-    ids=["n range within max_n", "one n, where accepted", "list"],
+    ids=["n range within max_n", "one n, where accepted", "one n, at min_n and max_n", "list"],
 )
 def test_selection(problems, expected):
     assert Campaign(solvers={"s": "kinkbench.solvers:bfgs"}, problems=problems).setups() == expected
@@ -58,7 +65,8 @@ def test_forms_select_the_fits():
     "problems, says",
     [({"collection": ["minimax"]}, "unknown keys"), ({"collections": ["fits"]}, "collections are"),
      ({"numbers": [99]}, "is empty"), ({"list": [["minimax", 7]], "n": 3}, "goes alone"),
-     ({"n": "max"}, '"min", a number')],
+     ({"n": "max"}, '"min", a number'), ({"n": [9, 10, 11]}, '"min", a number'),
+     ({"list": [["minimax", 7, 3, 9]]}, "a list entry is"), ({"list": ["minimax"]}, "a list entry is")],
 )
 def test_a_bad_selection_is_refused_before_anything_runs(problems, says):
     with pytest.raises(ValueError, match=says):
@@ -83,8 +91,8 @@ main_solver.__module__ = "__main__"
     "solver, says",
     [(lambda log: None, "lambda"), (local_solver(), "inside another"), (main_solver, "__main__"),
      ("kinkbench.nosuch:f", "cannot be imported"), ("kinkbench.solvers", "'module:function'"),
-     ("kinkbench.solvers:UNLIMITED", "not callable")],
-    ids=["lambda", "local", "main", "missing", "no function", "not callable"],
+     ("kinkbench.solvers:UNLIMITED", "not callable"), (functools.partial(solvers.powell), "no import path")],
+    ids=["lambda", "local", "main", "missing", "no function", "not callable", "partial"],
 )
 def test_a_solver_that_cannot_reach_a_worker_is_refused(solver, says):
     with pytest.raises(ValueError, match=says):
@@ -108,6 +116,8 @@ def test_the_manifest_keeps_names_as_written(tmp_path):
     path = campaign.save(tmp_path)
     assert '"Méthode à pas"' in path.read_text(encoding="utf-8")
     assert Campaign.load(path).id == campaign.id
+    # written once, an id must stay: the manifests and log headers of earlier runs name it
+    assert path.name == f"{campaign.id}.json" and campaign.id == "66e7054b886f"
 
 
 SMALL = dict(
@@ -126,6 +136,7 @@ def test_a_process_pool_gives_the_serial_bits_and_a_rerun_skips_them(tmp_path):
     assert checksum(tmp_path / "serial") == checksum(tmp_path / "pool")
     again = run_campaign(campaign, tmp_path / "pool", workers=2, progress=False)
     assert all(s.skipped for s in again) and checksum(tmp_path / "pool") == checksum(tmp_path / "serial")
+    assert [s[4:7] for s in again] == [s[4:7] for s in pooled]  # outcome, evaluations, best
     manifest = tmp_path / "serial" / "campaigns" / f"{campaign.id}.json"
     assert Campaign.load(manifest).id == campaign.id
     header = json.loads(serial[3].path.read_text().splitlines()[0])
@@ -139,7 +150,7 @@ def test_the_checksum_sees_results_and_not_times(tmp_path):
     path = tmp_path / "nm" / "minimax-07-n3-s1.jsonl"
     lines = [json.loads(line) for line in path.read_text().splitlines()]
     lines[0]["started"], lines[-1]["seconds"] = "1999-01-01T00:00:00+00:00", 99.0
-    path.write_text("".join(json.dumps(r) + "\n" for r in lines))
+    path.write_text("".join(json.dumps(dict(reversed(r.items()))) + "\n" for r in lines))
     assert checksum(tmp_path) == before
     lines[1]["f"] = lines[1]["f"] * (1 + 2**-52)
     path.write_text("".join(json.dumps(r) + "\n" for r in lines))
@@ -273,22 +284,61 @@ def test_a_worker_that_dies_fails_the_campaign_once_every_worker_is_gone(tmp_pat
     assert multiprocessing.active_children() == []
 
 
-def test_a_log_cut_after_its_header_is_set_aside_and_run_again(tmp_path):
+def interrupted_while_another_runs(log):
+    if log.problem.number == 1:
+        other = log.path.with_name("nonsmooth-02-n2-s0.jsonl.partial")
+        deadline = time.monotonic() + 30
+        while not other.exists() and time.monotonic() < deadline:
+            time.sleep(0.01)
+        raise KeyboardInterrupt
+    time.sleep(1)
+    log.fun(log.x0)
+
+
+def test_a_stopped_pool_lets_the_runs_in_progress_finish_before_it_returns(tmp_path):
+    # else they would go on writing (and holding) logs after the campaign has ended
+    campaign = Campaign(solvers={"s": f"{__name__}:interrupted_while_another_runs"},
+                        problems={"list": [["nonsmooth", 1], ["nonsmooth", 2]]}, budget=5)
+    with pytest.raises(KeyboardInterrupt):
+        run_campaign(campaign, tmp_path, workers=2, progress=False)
+    folder = tmp_path / "s"
+    assert sorted(p.name for p in folder.iterdir()) == ["nonsmooth-01-n2-s0.jsonl", "nonsmooth-02-n2-s0.jsonl"]
+    outcomes = [json.loads(p.read_text().splitlines()[-1])["outcome"] for p in sorted(folder.iterdir())]
+    assert outcomes == ["interrupted", "converged"] and multiprocessing.active_children() == []
+
+
+@pytest.mark.parametrize("damage", [lambda lines: lines[:1], lambda lines: ["{broken"] + lines[1:]],
+                         ids=["cut after its header", "header broken"])
+def test_a_log_cut_after_its_header_is_set_aside_and_run_again(tmp_path, damage):
     campaign = Campaign(solvers={"NM": "kinkbench.solvers:nelder_mead"}, problems={"list": [["nonsmooth", 1]]},
                         budget=20)
     (whole,) = run_campaign(campaign, tmp_path / "whole", progress=False)
     cut = tmp_path / "cut" / "nm" / whole.path.name
     cut.parent.mkdir(parents=True)
-    cut.write_text(whole.path.read_text().splitlines()[0] + "\n")
+    kept = damage(whole.path.read_text().splitlines())
+    cut.write_text("".join(line + "\n" for line in kept))
     (again,) = run_campaign(campaign, tmp_path / "cut", workers=1, progress=False)
     assert not again.skipped and again.evaluations == whole.evaluations
     assert checksum(tmp_path / "cut") == checksum(tmp_path / "whole")
-    assert (cut.parent / (cut.name + "-1")).read_text().count("\n") == 1
+    assert (cut.parent / (cut.name + "-1")).read_text().count("\n") == len(kept)
 
 
 def test_a_campaign_starts_from_each_problems_own_point_by_default(tmp_path):
     campaign = Campaign(solvers={"NM": "kinkbench.solvers:nelder_mead"}, problems={"list": [["nonsmooth", 1]]})
     assert [t.start for t in campaign.plan(tmp_path).tasks] == [0]
+    # the documented defaults: 2000 evaluations, starts drawn with seed 1 and scale 0.1
+    (task,) = campaign.plan(tmp_path).tasks
+    assert (task.budget, task.record, task.start_seed, task.start_scale) == (2000, "all", 1, 0.1)
+    (task,) = Plan.build({"NM": None}, [("nonsmooth", 1, 2)], tmp_path).tasks
+    assert (task.budget, task.record, task.start_seed, task.start_scale) == (2000, "all", 1, 0.1)
+
+
+@pytest.mark.parametrize("starts", [0, True, 1.5])
+def test_starts_are_a_whole_number_from_1(tmp_path, starts):
+    campaign = Campaign(solvers={"NM": "kinkbench.solvers:nelder_mead"}, problems={"list": [["nonsmooth", 1]]},
+                        starts=starts)
+    with pytest.raises(ValueError, match="starts is the number of starts, at least 1"):
+        campaign.plan(tmp_path)
 
 
 @pytest.mark.parametrize("workers", [0, -1, True, 1.0])
@@ -303,8 +353,11 @@ def test_workers_are_a_whole_number_from_1(tmp_path, workers):
 def test_a_start_made_another_way_is_a_conflict(tmp_path):
     # start 1 is drawn by its seed and scale: a log of it drawn otherwise is another run
     made = dict(solvers={"NM": "kinkbench.solvers:nelder_mead"}, problems={"list": [["nonsmooth", 1]]},
-                starts=2, budget=20)
-    run_campaign(Campaign(**made, start_scale=0.1), tmp_path, progress=False)
+                starts=2, budget=20, start_seed=7)
+    runs = run_campaign(Campaign(**made, start_scale=0.1), tmp_path, progress=False)
+    header = json.loads(runs[1].path.read_text().splitlines()[0])
+    assert header["start_seed"] == 7
+    np.testing.assert_array_equal(header["x0"], start_point(kinkbench.nonsmooth(1), 1, seed=7, scale=0.1))
     with pytest.raises(ValueError, match=r"nonsmooth-01-n2-s1.jsonl: start_scale 0.1 \(campaign: 0.2\)$"):
         run_campaign(Campaign(**made, start_scale=0.2), tmp_path, progress=False)
 
@@ -323,3 +376,86 @@ def test_the_command_refuses_what_it_cannot_run(tmp_path, monkeypatch, capsys, a
         got = stopped.code
     assert got == status and says in capsys.readouterr().err
     assert not (tmp_path / "logs").exists()
+
+
+def far_from_the_start(log):
+    log.fun(log.x0 + 1 / 3)  # 3500 coordinates of 18 digits: an outcome line over 64 KiB
+
+
+def test_a_complete_log_with_a_long_last_line_is_kept(tmp_path):
+    from kinkbench.suite import run_suite
+
+    def run():
+        (summary,) = run_suite({"far": far_from_the_start}, [("nonsmooth", 1, 3500)], tmp_path, budget=5,
+                               progress=False)
+        return summary
+
+    first, again = run(), run()
+    assert len(first.path.read_text().splitlines()[-1]) > 65536
+    assert again.skipped and (again.outcome, again.evaluations, again.best) == (first.outcome, 1, first.best)
+    assert [p.name for p in first.path.parent.iterdir()] == [first.path.name]
+
+
+class Clock:
+    """A perf_counter that moves on by `step` at each reading."""
+
+    def __init__(self, now, step):
+        self.now, self.step = now, step
+
+    def perf_counter(self):
+        self.now += self.step
+        return self.now
+
+
+def fills_the_disk(log):
+    log.fun(log.x0)
+    full = os.open("/dev/full", os.O_WRONLY)
+    for fd in os.listdir("/proc/self/fd"):
+        try:
+            if os.readlink(f"/proc/self/fd/{fd}").endswith(".jsonl.partial"):
+                os.dup2(full, int(fd))
+        except OSError:
+            pass
+    os.close(full)
+
+
+def test_a_log_that_cannot_be_written_is_an_error_and_the_campaign_goes_on(tmp_path, monkeypatch):
+    from kinkbench import campaign as module
+
+    monkeypatch.setattr(module, "time", Clock(1000.0, 0.25))
+    campaign = Campaign(solvers={"full": f"{__name__}:fills_the_disk", "NM": "kinkbench.solvers:nelder_mead"},
+                        problems={"list": [["nonsmooth", 1]]}, budget=5)
+    full, ran = run_campaign(campaign, tmp_path, progress=False)
+    assert full.outcome.startswith("error: OSError: ") and "No space left on device" in full.outcome
+    assert (full.path, full.evaluations, ran.outcome, ran.evaluations) == (None, 1, "budget", 5)
+    assert full.seconds == ran.seconds == 0.25  # each run's own time
+
+
+def test_the_command_reports_what_ran_what_was_there_and_what_is_held(tmp_path, monkeypatch, capsys):
+    from kinkbench import campaign as command
+
+    manifest, logs = tmp_path / "c.json", tmp_path / "logs"
+    manifest.write_text(json.dumps({"solvers": {"NM": "kinkbench.solvers:nelder_mead"}, "budget": 20,
+                                    "problems": {"list": [["nonsmooth", 1], ["nonsmooth", 2], ["nonsmooth", 3]]}}))
+    campaign = Campaign.load(manifest)
+    task = campaign.plan(logs).tasks[2]
+    holder = RunLog(kinkbench.nonsmooth(3), "NM", path=task.path, budget=20)  # as another process would
+    # The clock is read at the start and end of the command and of each run it makes: 3 s.
+    monkeypatch.setattr(command, "time", Clock(100.0, 0.5))
+    assert command.main(["run", str(manifest), str(logs), "--no-progress"]) == 0
+    assert capsys.readouterr().out == (f"3 runs: 2 ran, 0 complete before, 1 held by another process; 3.0 s; "
+                                       f"campaign {campaign.id} in {logs}\n  NM: budget 2, held elsewhere 1\n")
+    held = run_campaign(campaign, logs, progress=False)[2]
+    assert (held.outcome, held.evaluations, held.skipped, held.path) == ("", 0, True, task.path)
+    holder.finish("interrupted")
+    assert command.main(["run", str(manifest), str(logs), "--no-progress"]) == 0
+    assert capsys.readouterr().out.startswith("3 runs: 1 ran, 2 complete before, 0 held by another process; ")
+    assert command.main(["checksum", str(logs)]) == 0
+    digest, count = checksum(logs)
+    assert capsys.readouterr().out == f"{digest}  3 logs\n" and count == 3
+    manifest.write_text(manifest.read_text().replace('"budget": 20', '"budget": 21'))
+    assert command.main(["run", str(manifest), str(logs)]) == 2
+    assert capsys.readouterr().err.startswith("kinkbench.campaign: complete logs in the folder disagree")
+    with pytest.raises(SystemExit) as stopped:
+        command.main(["--help"])
+    assert stopped.value.code == 0 and "Benchmark campaigns: many solvers, problems" in capsys.readouterr().out

@@ -28,6 +28,9 @@ def test_every_run_is_there_and_complete(archive):
                 for campaign in manifests for task in campaign.plan("reference-campaign").tasks}
     logs = {name.split("/", 1)[1]: text for name, text in archive.items() if name.endswith(".jsonl")}
     assert len(manifests) == 2 and set(logs) == expected and len(expected) == 875
+    # the id of a campaign stays what it was when the archive was made
+    ids = {name.split("/")[-1]: json.loads(text)["id"] for name, text in archive.items() if name.endswith(".json")}
+    assert {f"{c.id}.json": c.id for c in manifests} == ids
     for text in logs.values():
         lines = [json.loads(line) for line in text.splitlines()]
         assert lines[0]["log_format"] == 2 and lines[0]["record"] == "improvements"

@@ -28,13 +28,21 @@ def test_a_local_cluster_gives_the_serial_bits(tmp_path):
     assert checksum(tmp_path / "cluster") == checksum(tmp_path / "serial")
 
 
-def test_the_command_runs_on_a_local_cluster(tmp_path, capsys):
+def test_the_command_runs_on_a_local_cluster(tmp_path, capsys, monkeypatch):
     from kinkbench import campaign as command
 
+    threads = []
+
+    def run_campaign_seeing_the_cluster(*args, **kwargs):
+        threads.append(sorted(distributed.default_client().nthreads().values()))
+        return run_campaign(*args, **kwargs)
+
+    monkeypatch.setattr(command, "run_campaign", run_campaign_seeing_the_cluster)
     manifest = tmp_path / "c.json"
     manifest.write_text('{"solvers": {"NM": "kinkbench.solvers:nelder_mead"}, '
                         '"problems": {"list": [["nonsmooth", 1]]}, "budget": 20}')
     assert command.main(["run", str(manifest), str(tmp_path / "logs"), "--local-cluster", "1",
                          "--no-progress"]) == 0
+    assert threads == [[1]]  # one worker process, one run at a time in it
     assert capsys.readouterr().out.startswith("1 runs: 1 ran, 0 complete before")
     assert checksum(tmp_path / "logs")[1] == 1
