@@ -130,7 +130,7 @@ EQUIVALENT = {
         "both counts come from problem.counts(), which always has every key",
     ("python/kinkbench/runlog.py", "self._partial.unlink(missing_ok=True)", "'True' -> 'False' (logic)"):
         "this log made the partial file and holds its lock: it is there to remove",
-    ("python/kinkbench/campaign.py", 'tail = file.read().rstrip(b"\\n").rsplit(b"\\n", 1)[-1]',
+    ("python/kinkbench/campaign.py", 'tail = tail.rstrip(b"\\n").rsplit(b"\\n", 1)[-1]',
      "'1' -> '2' (constant)"): "the last piece of a split is the same however many splits",
     ("python/kinkbench/campaign.py", "CHUNKS = 400", "'400' -> '401' (constant)"):
         "only how many runs go to a worker at once",
@@ -211,6 +211,24 @@ EQUIVALENT = {
     ("src/tools/eval.cpp", "if (fk < 0) {", "'<' -> '<=' (operator)"):
         "f_k = 0 is the kink of |f_k|, where either sign's gradient is a subgradient; the "
         "objective is 0 only where every f_k is",
+    ("python/kinkbench/campaign.py", "@dataclasses.dataclass(frozen=True)", "'True' -> 'False' (logic)"):
+        "nothing assigns to a task; freezing only refuses it",
+    ("python/kinkbench/campaign.py", "file.seek(0, os.SEEK_END)", "'0' -> '1' (constant)"):
+        "only where the window over the end starts; one without the whole last line reads the rest",
+    ("python/kinkbench/campaign.py", "file.seek(max(0, size - 65536))", "'0' -> '1' (constant)"):
+        "only where the window over the end starts; one without the whole last line reads the rest",
+    ("python/kinkbench/campaign.py", "file.seek(max(0, size - 65536))", "'65536' -> '65537' (constant)"):
+        "only the window's size; one without the whole last line reads the rest",
+    ("python/kinkbench/campaign.py", "file.seek(max(0, size - 65536))", "'-' -> '+' (operator)"):
+        "a window past the end reads nothing, and then the rest after the header is read",
+    ("python/kinkbench/campaign.py",
+     'summary = _summary(task, last["outcome"], int(last.get("evaluations", 0)),',
+     "'0' -> '1' (constant)"): "every outcome line a run log writes holds its evaluations",
+    ("python/kinkbench/campaign.py",
+     'text = json.dumps({"id": self.id, **self.to_dict()}, indent=1, ensure_ascii=False) + "\\n"',
+     "'1' -> '2' (constant)"): "only the manifest's indentation: it reads back as the same campaign",
+    ("python/kinkbench/suite.py", "skipped: bool = False  # a complete log was there already",
+     "'False' -> 'True' (logic)"): "every RunSummary is made with its skipped flag",
     ("data/check.py", "sys.path.insert(0, HERE)", "'0' -> '1' (constant)"):
         "run as a script, data/ is on the path already; only a module of the same name could tell",
     ("python/kinkbench/runlog.py", "self._has_result = False", "'False' -> 'True' (logic)"):
@@ -368,6 +386,10 @@ def main():
 
     signal.signal(signal.SIGINT, stop)
     signal.signal(signal.SIGTERM, stop)
+    # A key whose line has moved on would let a new survivor pass unremarked or miss an old one.
+    for key in EQUIVALENT:
+        if not any(text.strip() == key[1] for text in (ROOT / key[0]).read_text().split("\n")):
+            print(f"an equivalent's line is gone from {key[0]}: {key[1]}", file=sys.stderr)
     mutants = choose(random.Random(args.seed), args.only, args.all)
     if args.at:
         mutants = [m for m in mutants if f"{m[0]}:{m[1][0] + 1}" in args.at]
