@@ -604,6 +604,7 @@ TEST(KinkbenchCommand, CheckTakesAPointAndAnN) {
        "--x has 20 coordinates, n is 40; --n 20 would fit"},
       // Minimax problems have no largest n.
       {"check minimax 1 --n 3 --x 1,2", "--x has 2 coordinates, n is 3; --n 2 would fit"},
+      {"check nonsmooth 16 --x 1,2", "n is 10; nonsmooth problem 16 is defined for n = 10 only"},
       {"check --x 1,2", "--x needs a collection and a problem"},
       {"check minimax --n 3", "--n needs a collection and a problem"},
       {"check nonsmooth 21 --n 47", "nonsmooth problem 21 is defined for n = 48 only, got 47"},

@@ -197,6 +197,14 @@ EQUIVALENT = {
     ("src/tools/list.cpp", "local = local || (is_local(row.best) && !row.best->unbounded_below);",
      "'||' -> '&&' (operator)"):
         "every local f* stored is on a problem unbounded below: the plain note is never due",
+    ("src/tools/check.cpp", "std::span<double>(out, static_cast<size_t>(n * (n + 1) / 2)));",
+     "'1' -> '2' (constant)"):
+        "the routine takes a longer span and writes its n(n+1)/2 entries all the same",
+    ("src/tools/check.cpp", "std::span<double>(out, static_cast<size_t>(n * (n + 1) / 2)));",
+     "'/' -> '*' (operator)"):
+        "the routine takes a longer span and writes its n(n+1)/2 entries all the same",
+    ("src/tools/check.cpp", "double v = 0;", "'0' -> '1' (constant)"): "the next line sets it",
+    ("src/tools/list.cpp", "double f = 0;", "'0' -> '1' (constant)"): "the next line sets it",
     ("src/tools/eval.cpp", "int n = 0;", "'0' -> '1' (constant)"):
         "every request sets n before anything reads it",
     ("src/tools/eval.cpp", "double value = 0;", "'0' -> '1' (constant)"):
