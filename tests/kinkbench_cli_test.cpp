@@ -498,8 +498,11 @@ TEST(KinkbenchCommand, ListOneProblemShowsEverythingListKnows) {
       EXPECT_NE(text.out.find("\n" + key + ": "), std::string::npos) << key;
     }
   }
+  // The facts, indented under their heading.
+  const auto facts = text.out.find("\nfacts:\n  ");
+  ASSERT_NE(facts, std::string::npos) << text.out;
   for (const auto& [key, value] : row["facts"].items()) {
-    EXPECT_NE(text.out.find("\n  " + key + ": "), std::string::npos) << key;
+    EXPECT_NE(text.out.find("\n  " + key + ": ", facts), std::string::npos) << key;
   }
   expect_usage_errors({{"list minimax 26", "'26'"}});
 }

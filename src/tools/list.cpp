@@ -222,6 +222,7 @@ int print_one(const Console& io, Collection collection, int number, bool json) {
   std::fprintf(io.out, "%s problem %d\n", name(collection), number);
   for (const auto& [key, value] : row.items()) {
     if (key == "facts" && value.is_object()) {
+      std::fprintf(io.out, "facts:\n");
       for (const auto& [fkey, fvalue] : value.items()) {
         std::fprintf(io.out, "  %s: %s\n", fkey.c_str(), fvalue.dump().c_str());
       }
