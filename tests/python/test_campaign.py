@@ -420,6 +420,7 @@ def fills_the_disk(log):
 
 
 def test_a_log_that_cannot_be_written_is_an_error_and_the_campaign_goes_on(tmp_path, monkeypatch):
+    pytest.importorskip("scipy", reason="the campaign runs SciPy's solvers")
     from kinkbench import campaign as module
 
     monkeypatch.setattr(module, "time", Clock(1000.0, 0.25))
@@ -432,6 +433,7 @@ def test_a_log_that_cannot_be_written_is_an_error_and_the_campaign_goes_on(tmp_p
 
 
 def test_the_command_reports_what_ran_what_was_there_and_what_is_held(tmp_path, monkeypatch, capsys):
+    pytest.importorskip("scipy", reason="the campaign runs SciPy's solvers")
     from kinkbench import campaign as command
 
     manifest, logs = tmp_path / "c.json", tmp_path / "logs"
