@@ -602,6 +602,7 @@ TEST(KinkbenchCommand, CheckTakesAPointAndAnN) {
   // --n sets the size of the point as eval's does.
   EXPECT_EQ(run_kinkbench("check nonsmooth 20 --n 40 --x " + point_of("1,0.5", 38)).status, 0);
   EXPECT_EQ(run_kinkbench("check minimax 1 --n 5 --json").status, 0);
+  EXPECT_EQ(run_kinkbench("check nonsmooth 3 --n 2000").status, 0);  // the limit itself
   expect_usage_errors({
       {"check nonsmooth 20 --n 40 --x " + point_of("1", 19),
        "--x has 20 coordinates, n is 40; --n 20 would fit"},

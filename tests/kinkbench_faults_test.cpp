@@ -394,6 +394,21 @@ TEST(KinkbenchFaults, CheckFindsAWrongGradientOrHessian) {
   }
 }
 
+TEST(KinkbenchFaults, CheckPassesAnErrorOfExactlyTheTolerance) {
+  // At x_1 = 0, f_1 = x_1^2 + x_2^4 has the same value at -h as at +h: the difference
+  // quotient is exactly 0, so a first entry moved by 1e-5 is off by exactly 1e-5.
+  CheckArgs args = one_problem("minimax", 1);
+  args.x = "0,1";
+  args.json = true;
+  args.perturb = {true, 1, 1, false, 1e-5};
+  const Outcome r = check_in_process(args);
+  EXPECT_EQ(r.status, 0) << r.out;
+  const auto row = nlohmann::json::parse(r.out)["problems"].at(0);
+  EXPECT_EQ(row["gradient_error"].get<double>(), 1e-5);
+  EXPECT_EQ(row["gradient_tolerance"].get<double>(), 1e-5);
+  EXPECT_TRUE(row["ok"].get<bool>());
+}
+
 TEST(KinkbenchFaults, CheckReportsAWrongDerivativeInJsonAndAmongAllProblems) {
   CheckArgs args;
   args.json = true;
