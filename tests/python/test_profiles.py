@@ -109,7 +109,7 @@ def test_a_run_log_reads_back(tmp_path):
 
 def test_the_command_draws_both_profiles(logdir, tmp_path, capsys):
     pytest.importorskip("matplotlib")
-    out = tmp_path / "pictures" / "p"
+    out = tmp_path / "pictures" / "new" / "p"  # folders made as deep as asked
     assert profiles.main([str(logdir), "-o", str(out), "--tau", "0.1"]) == 0
     printed = capsys.readouterr().out
     for name in ("p-data.png", "p-data.svg", "p-performance.png", "p-performance.svg"):
@@ -154,9 +154,10 @@ def test_a_value_exactly_on_the_target_solves_and_nan_never_does(tmp_path):
     assert profiles.reference_values(runs_of(tmp_path / "b")) == {("nonsmooth", 3, 5): -2.0}
 
 
-def test_the_command_refuses_tau_1_even_with_good_logs(logdir, tmp_path, capsys):
-    assert profiles.main([str(logdir), "-o", str(tmp_path / "p"), "--tau", "0.1", "1"]) == 2
-    assert capsys.readouterr().err == "kinkbench.profiles: every tau must lie in (0, 1), got 1\n"
+@pytest.mark.parametrize("tau", ["1", "0"])
+def test_the_command_refuses_tau_0_and_1_even_with_good_logs(logdir, tmp_path, capsys, tau):
+    assert profiles.main([str(logdir), "-o", str(tmp_path / "p"), "--tau", "0.1", tau]) == 2
+    assert capsys.readouterr().err == f"kinkbench.profiles: every tau must lie in (0, 1), got {tau}\n"
     assert not list(tmp_path.glob("p-*"))
 
 
@@ -186,10 +187,13 @@ def test_every_format_listed_is_written(logdir, tmp_path, fmt):
     assert [p.name for p in written] == [f"p-data.{fmt}"] and written[0].stat().st_size > 0
 
 
-def test_an_unknown_format_is_refused_by_name(logdir, tmp_path, capsys):
-    with pytest.raises(SystemExit):
-        profiles.main([str(logdir), "-o", str(tmp_path / "p"), "--format", "bmp"])
-    assert "invalid choice: 'bmp'" in capsys.readouterr().err
+@pytest.mark.parametrize("args, says", [(["-o", "p", "--format", "bmp"], "invalid choice: 'bmp'"),
+                                        ([], "the following arguments are required: -o/--out")])
+def test_an_unknown_format_or_no_out_is_refused_by_name(logdir, tmp_path, capsys, monkeypatch, args, says):
+    monkeypatch.chdir(tmp_path)
+    with pytest.raises(SystemExit) as stopped:
+        profiles.main([str(logdir), *args])
+    assert stopped.value.code == 2 and says in capsys.readouterr().err
 
 
 def mixed_sets(folder):
@@ -227,6 +231,29 @@ def test_collections_are_drawn_apart_on_the_cases_all_their_solvers_ran(tmp_path
     assert legend == ["SLSQP: 2 problems, 2 runs, alone", "A: 1 problems, 1 runs", "B: 1 problems, 1 runs"]
 
 
+def test_the_summary_counts_what_the_pictures_compare(tmp_path):
+    # by default the common cases only: A's run on nonsmooth 2, which B never ran, is left out
+    mixed_sets(tmp_path)
+    runs = profiles.read_logs(tmp_path)
+
+    def solved(**own_sets):
+        lines = profiles.summary(runs, (0.1,), **own_sets).splitlines()[2:]
+        return {line.split()[0]: line.split()[1] for line in lines}
+
+    assert solved() == {"A": "1/1", "B": "1/1", "SLSQP": "2/2"}
+    assert solved(own_sets=True) == {"A": "2/2", "B": "1/1", "SLSQP": "2/2"}
+
+
+def test_a_data_profile_runs_to_the_budget_even_the_least(tmp_path):
+    # budget 1, the least a log may give: the curve stops at evaluation 1 (in units of n + 1, 1/3)
+    fake_logs.write(tmp_path, "A", "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[0.1], budget=1)
+    runs = profiles.read_logs(tmp_path)
+    (group,) = profiles.groups(runs)
+    fstar = profiles.reference_values(runs)
+    assert profiles.curves(group, "data", 0.1, fstar) == ({"A": ([1.0, 1.0, 1.0], [0.0, 1.0, 1.0])}, 1.0, 1.0)
+    assert profiles.curves(group, "data-n1", 0.1, fstar)[1:] == (1 / 3, 1 / 3)
+
+
 def test_own_sets_count_each_solver_over_its_runs_and_mark_the_solver_alone(tmp_path):
     pytest.importorskip("matplotlib")
     mixed_sets(tmp_path)
@@ -258,27 +285,34 @@ def test_one_solver_is_never_marked_alone(tmp_path):
     assert [g.alone for g in profiles.groups(profiles.read_logs(tmp_path))] == [set(), set()]
 
 
-def long_named(folder, solvers, taus):
+LONG = "solver number {} with a long name"
+
+
+def long_named(folder, solvers, taus, name=LONG):
     for i in range(solvers):
-        fake_logs.write(folder, f"solver number {i} with a long name", "nonsmooth", 1, 2, f0=4.0, fstar=0.0,
-                        values=[4.0, 0.1])
+        fake_logs.write(folder, name.format(i), "nonsmooth", 1, 2, f0=4.0, fstar=0.0, values=[4.0, 0.1])
     runs = profiles.read_logs(folder)
     return profiles.figure(profiles.groups(runs), "data", taus, profiles.reference_values(runs))
 
 
-# one panel: one column; three panels: three columns, as many rows as that takes
-@pytest.mark.parametrize("taus, solvers, rows", [((0.1,), 4, 4), ((0.1, 1e-3, 1e-5), 7, 3)])
-def test_the_legend_fits_below_the_panels(tmp_path, taus, solvers, rows):
-    # long names: the legend must wrap to rows, stay inside the picture and keep clear of
-    # every panel with its tick labels, in as few rows as fit
+# long names: one column under one panel, three under three; short ones: two columns where
+# three would not fit, and never more than three however wide the picture
+@pytest.mark.parametrize("taus, solvers, name, rows", [
+    ((0.1,), 4, LONG, 4), ((0.1, 1e-3, 1e-5), 7, LONG, 3),
+    ((0.1,), 3, "S{}", 2), ((0.1, 1e-3, 1e-5), 4, "S{}", 2)])
+def test_the_legend_fits_below_the_panels(tmp_path, taus, solvers, name, rows):
+    # the legend must wrap to rows, stay inside the picture and keep clear of every panel
+    # with its tick labels, in as few rows as fit; the panels and the title stay inside too
     pytest.importorskip("matplotlib")
-    fig = long_named(tmp_path, solvers, taus)
+    fig = long_named(tmp_path, solvers, taus, name)
     fig.canvas.draw()
     renderer = fig.canvas.get_renderer()
     box = fig.legends[0].get_window_extent(renderer)
     page = fig.bbox
     assert page.x0 <= box.x0 and box.x1 <= page.x1 and page.y0 <= box.y0
     assert all(box.y1 < ax.get_tightbbox(renderer).y0 for ax in fig.axes)
+    for shown in [ax.get_tightbbox(renderer) for ax in fig.axes] + [fig._suptitle.get_window_extent(renderer)]:
+        assert page.x0 <= shown.x0 and shown.x1 <= page.x1 and shown.y1 <= page.y1
     shown = fig.legends[0].get_texts()
     assert len(shown) == solvers and len({round(t.get_window_extent(renderer).y0) for t in shown}) == rows
     assert all(page.x0 <= t.get_window_extent(renderer).x0 and t.get_window_extent(renderer).x1 <= page.x1
@@ -310,6 +344,12 @@ def test_the_axes_span_the_budget_and_ratios_are_marked_at_powers_of_two(tmp_pat
     assert data.get_xlim() == (1.0, 50.0)  # the budget, though no run used more than 40
     per_n = profiles.figure(group_list, "data-n1", (0.1,), fstar).axes[0]
     assert per_n.get_xlim() == (1 / 3, 50 / 3)
+    # at n = 2 a unit is 3 evaluations: A rises at 40 / 3, B at 2 / 3
+    assert panel_curves(per_n.figure)[per_n.get_title()] == {
+        "curve nonsmooth A": ([1 / 3, 40 / 3, 50 / 3], [0.0, 1.0, 1.0]),
+        "curve nonsmooth B": ([1 / 3, 2 / 3, 50 / 3], [0.0, 1.0, 1.0])}
+    # every panel shows the fractions 0 and 1 whole, not on its edge
+    assert all(low < 0 and 1 < high for low, high in (data.get_ylim(), per_n.get_ylim()))
     drawn = profiles.figure(group_list, "performance", (0.1,), fstar)
     assert drawn._suptitle.get_text().startswith("Performance profiles: ")
     ratios = drawn.axes[0]

@@ -66,6 +66,9 @@ END = {"outcome": "converged", "evaluations": 1}
         (lines_of(HEADER, {**EVAL, "f": True}, END), 2, "f is true, not a number"),
         (lines_of(HEADER, {"eval": 1}, END), 2, "an evaluation line without f"),
         (lines_of(HEADER, {**EVAL, "eval": 2}, EVAL, END), 3, "eval 1 after eval 2"),
+        (lines_of(HEADER, EVAL, EVAL, END), 3, "eval 1 after eval 1"),
+        (lines_of(HEADER, {**END, "outcome": ""}), 2, 'outcome is "", not a text'),
+        (lines_of(HEADER, {**END, "outcome": 1}), 2, "outcome is 1, not a text"),
         (lines_of(HEADER, END, EVAL), 3, "a line after the outcome"),
         (lines_of(HEADER, {"x": 1}, END), 2, "neither an evaluation nor an outcome line"),
         (lines_of({k: v for k, v in HEADER.items() if k != "f0"}, END), 1, "the header has no f0"),
@@ -75,11 +78,13 @@ END = {"outcome": "converged", "evaluations": 1}
         (lines_of({**HEADER, "f0": "nan"}, END), 1, "f0 is nan: no target can be set from it"),
         (lines_of({**HEADER, "fstar": "-inf"}, END), 1, "fstar is -inf, not a finite value"),
         (lines_of({**HEADER, "n": "2"}, END), 1, 'n is "2", not a whole number >= 1'),
+        (lines_of({**HEADER, "n": None}, END), 1, "n is null, not a whole number >= 1"),
         (lines_of({**HEADER, "collection": "other"}, END), 1, 'collection is "other"'),
         (lines_of(HEADER, {**EVAL, "eval": 101}, END), 2, "eval 101 beyond the budget of 100"),
         (lines_of(HEADER) + b'{"eval": 1, "f": "\xff"}\n' + lines_of(END), 2,
          "not UTF-8 text (byte 0xff at column 19)"),
         (b"", 1, "empty file"),
+        (b'{"log_format": 2, "solver"', 1, "not JSON"),  # a lone line is the header, never a cut one
     ],
 )
 def test_a_malformed_log_is_one_error_naming_file_and_line(tmp_path, capsys, content, line, says):
@@ -114,6 +119,28 @@ def test_a_log_cut_after_its_first_evaluation_is_unfinished_with_nothing_recorde
     assert run.values == [] and run.used == 0 and run.path == path
 
 
+@pytest.mark.parametrize("cut, partial, says", [
+    ("", False, ": a header only; the run is unfinished"),
+    ('{"eval": 1, "f"\n', False, ":2: broken last line skipped"),
+    ("", True, None),  # a .partial file has no outcome by design
+])
+def test_a_log_of_its_header_alone_is_unfinished_and_said_once(tmp_path, cut, partial, says):
+    path = write(tmp_path, values=[], outcome=None, partial=partial)
+    path.write_text(path.read_text() + cut)
+    table = logs.read_table(tmp_path)
+    (run,) = table.unfinished
+    assert run.values == [] and run.path == path and run.partial == partial
+    assert len(table.warnings) == (says is not None)
+    assert all(w.startswith(f"{path}{says}") for w in table.warnings)
+
+
+def test_a_log_without_its_last_newline_reads_whole(tmp_path):
+    path = write(tmp_path)
+    path.write_text(path.read_text().rstrip("\n"))
+    table = logs.read_table(tmp_path)
+    assert [r.values for r in table.runs] == [[4.0, 1.0, 0.1]] and not table.warnings
+
+
 def test_partial_interrupted_and_missing_runs_are_named(tmp_path):
     write(tmp_path, "A", problem=1)
     write(tmp_path, "A", problem=2)
@@ -136,9 +163,21 @@ def test_duplicates_across_folders_are_found_with_both_files(tmp_path):
     two = write(tmp_path / "theirs", "A", values=[4.0, 0.5])
     table = logs.read_table([tmp_path / "mine", tmp_path / "theirs"])
     assert table.runs == [] and table.duplicates == {("A", "nonsmooth", 1, 2, 0, None): [one, two]}
-    with pytest.raises(logs.LogError, match="duplicate run A on nonsmooth 1 n=2 start 0: .*mine.*theirs"):
+    with pytest.raises(logs.LogError, match="duplicate run A on nonsmooth 1 n=2 start 0: .*mine.*theirs") as error:
         logs.check(table)
+    assert str(error.value) == table.problems()[0]  # one fault: no count of others
     logs.check(table, allow_duplicates=True)  # then neither copy is drawn
+
+
+def test_duplicates_are_named_in_the_order_of_their_runs_not_of_their_files(tmp_path):
+    for problem, name in ((1, "z"), (2, "a")):
+        for copy in (1, 2):
+            write(tmp_path, "A", problem=problem, name=f"{name}{copy}.jsonl")
+    table = logs.read_table(tmp_path)
+    assert [line.split(":")[0] for line in table.problems()] == [
+        "duplicate run A on nonsmooth 1 n=2 start 0", "duplicate run A on nonsmooth 2 n=2 start 0"]
+    with pytest.raises(logs.LogError, match=r"^duplicate run A on nonsmooth 1 .*z1.*z2.*; and 1 more like it$"):
+        logs.check(table)
 
 
 @pytest.mark.parametrize(
@@ -171,9 +210,10 @@ def test_a_conflict_names_three_files_of_each_value_and_counts_the_rest(tmp_path
 
 
 def test_conflicts_are_listed_in_the_order_of_their_cases(tmp_path):
-    for problem, fstar in ((2, 5.0), (1, 9.0)):
-        write(tmp_path, "A", problem=problem, fstar=0.0)
-        write(tmp_path, "B", problem=problem, fstar=fstar)
+    # neither the files nor the values sort the cases' way
+    for problem, (a, b) in ((2, (1.0, 2.0)), (1, (9.0, 5.0))):
+        write(tmp_path, "A", problem=problem, fstar=a)
+        write(tmp_path, "B", problem=problem, fstar=b)
     lines = logs.read_table(tmp_path).conflicts
     assert [line.split(":")[0] for line in lines] == ["f* differs for nonsmooth 1 n=2", "f* differs for nonsmooth 2 n=2"]
 
@@ -244,3 +284,22 @@ def test_a_run_without_a_budget_reads_as_unlimited(tmp_path):
     write(tmp_path, budget=None)
     (run,) = logs.read_table(tmp_path).runs
     assert run.budget is None and run.used == 3
+
+
+def test_no_stored_f_star_and_the_least_budget_read(tmp_path):
+    write(tmp_path, fstar=None, budget=1, values=[4.0])
+    (run,) = logs.read_table(tmp_path).runs
+    assert run.fstar is None and run.budget == 1 and run.used == 1
+
+
+def test_read_runs_is_strict_unless_told(tmp_path):
+    write(tmp_path, "A", budget=100)
+    write(tmp_path, "B", budget=50)
+    with pytest.raises(logs.LogError, match="budget differs"):
+        logs.read_runs(tmp_path)
+    assert [r.solver for r in logs.read_runs(tmp_path, mixed_budgets=True)[0]] == ["A", "B"]
+    write(tmp_path, "B", budget=50, name="again.jsonl")
+    with pytest.raises(logs.LogError, match="^duplicate run B on nonsmooth 1"):
+        logs.read_runs(tmp_path, mixed_budgets=True)
+    runs, table = logs.read_runs(tmp_path, mixed_budgets=True, allow_duplicates=True)
+    assert [r.solver for r in runs] == ["A"] and list(table.duplicates) == [("B", "nonsmooth", 1, 2, 0, None)]
