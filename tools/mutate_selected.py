@@ -212,6 +212,10 @@ EQUIVALENT = {
         "a nonsmooth problem has no f_k: the perturbation does not read k for it",
     ("src/tools/check.cpp", "failures += ok ? 0 : 1;", "'1' -> '2' (constant)"):
         "the failures are only ever compared with 0",
+    ("src/tools/stream.cpp", "char buf[32];", "'[32]' -> '[32 + 1]' (index)"):
+        "only the buffer's room: the shortest form of a double takes at most 24 characters",
+    ("src/tools/stream.cpp", "char buf[32];", "'32' -> '33' (constant)"):
+        "only the buffer's room: the shortest form of a double takes at most 24 characters",
     ("src/tools/eval.cpp", "int n = 0;", "'0' -> '1' (constant)"):
         "every request sets n before anything reads it",
     ("src/tools/eval.cpp", "double value = 0;", "'0' -> '1' (constant)"):
