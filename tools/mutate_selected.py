@@ -277,6 +277,18 @@ EQUIVALENT = {
         "run as a script, data/ is on the path already; only a module of the same name could tell",
     ("python/kinkbench/runlog.py", "self._has_result = False", "'False' -> 'True' (logic)"):
         "the result is None until one is handed over, and None reads as converged without a message",
+    ("python/kinkbench/report.py", 'return "inf" if value > 0 else "-inf"', "'>' -> '>=' (operator)"):
+        "only infinities come here",
+    ("python/kinkbench/report.py", 'return "inf" if value > 0 else "-inf"', "'0' -> '1' (constant)"):
+        "only infinities come here",
+    ("python/kinkbench/report.py", "ax.set_title(title, fontsize=10)", "'10' -> '11' (constant)"):
+        "a type size, not a fault: the title says the same at 11 pt",
+    ("python/kinkbench/report.py", "ax.legend(fontsize=7, frameon=False)", "'False' -> 'True' (logic)"):
+        "a style, not a fault: a frame round the legend",
+    ("python/kinkbench/report.py", 'axes[1].legend(fontsize=8, frameon=False, loc="upper left")',
+     "'False' -> 'True' (logic)"): "a style, not a fault: a frame round the legend",
+    ("python/kinkbench/report.py", 'axes[1].legend(fontsize=8, frameon=False, loc="upper left")',
+     "'8' -> '9' (constant)"): "a type size, not a fault: the legend says the same at 9 pt",
 }
 
 

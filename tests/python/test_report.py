@@ -14,6 +14,7 @@ tau = 0.01 (target 0.08): A solves only (2) at 2; B only (1, s1) at 2.
 
 import csv
 import json
+import math
 import re
 
 import pytest
@@ -92,8 +93,12 @@ def test_the_page_shows_every_section_and_links_its_files(built):
     # the catalogue's facts (data/metadata.json) now say each problem's convexity
     assert re.search(r'data-collection="nonsmooth" data-n="5" data-form="f" '
                      r'data-convexity="(non)?convex" data-solver="B"', page)
-    assert re.search(r'<figure data-collection="nonsmooth" data-n="5" data-form="f" data-convexity="(non)?convex">'
-                     r'<img src="img/nonsmooth-02-n5.png"', page)  # so the convexity filter reaches it
+    convexity = report.convexity_of()[("nonsmooth", 2)]  # of problem 2, not of "problem" n = 5
+    assert (f'<figure data-collection="nonsmooth" data-n="5" data-form="f" data-convexity="{convexity}">'
+            '<img src="img/nonsmooth-02-n5.png"') in page  # so the convexity filter reaches it
+    # each problem's plot is of its own runs
+    assert "<figcaption>nonsmooth 1, n = 2, 2 starts, f* = 0 (" in page
+    assert "<figcaption>nonsmooth 2, n = 5, 1 start, f* = 0 (" in page
     assert '<input type="checkbox" name="solver" value="A" checked>' in page
     assert 'name="convexity"' in page  # the catalogue says it
     assert "2026-12-09T03:00:00+00:00 to 2026-12-09T03:00:00+00:00" in page
@@ -127,7 +132,11 @@ def test_a_convergence_plot_draws_the_median_and_the_band_of_the_starts(tmp_path
     assert (low, high) == (0.5, 8.0)
     assert ax.get_xscale() == ax.get_yscale() == "log" and ax.get_xlabel() == "evaluations"
     assert [t.get_text() for t in ax.get_legend().get_texts()] == ["A (2 runs)", "B (2 runs)"]
+    assert all(band.get_linewidth() == 0 for band in ax.collections)  # no edge to hide the median under
     assert any(line.get_visible() for line in ax.get_xgridlines() + ax.get_ygridlines())
+    # one run has no range to draw
+    alone = report.convergence([r for r in mine if r.solver == "A" and r.start == 0], 0.0, "nonsmooth 1").axes[0]
+    assert not alone.collections and len(alone.get_lines()) == 1
     # the gap is to f*: with f* = -1 every median is one more
     shifted = report.convergence(mine, -1.0, "nonsmooth 1").axes[0]
     assert {line.get_gid(): list(line.get_ydata()) for line in shifted.get_lines()}["median A"] == [9.0, 7.0, 5.25, 5.25]
@@ -160,10 +169,13 @@ def test_the_ecdf_counts_run_target_pairs(built):
     assert len(fig.axes) == 2 and [ax.get_ylabel() for ax in fig.axes] == ["fraction of (run, target) pairs reached", ""]
     # per n + 1, from the smallest 1 / (n + 1) (n = 5) to the largest budget / (n + 1) (n = 2)
     scaled = next(line for line in fig.axes[1].get_lines() if line.get_gid() == "ecdf nonsmooth A")
-    assert scaled.get_xdata()[0] == 1 / 6 and scaled.get_xdata()[-1] == 10 / 3
+    assert list(scaled.get_xdata()) == [1 / 6, 2 / 6, 2 / 6, 3 / 3, 10 / 3]
+    assert fig.axes[0].get_shared_y_axes().joined(fig.axes[0], fig.axes[1])  # one fraction axis for both
     assert fig._suptitle.get_text().endswith("$\\tau = 10^{-1} \\ldots 10^{-2}$")
     other = report.ecdf_figure(group, (0.1, 0.05), report.profiles.reference_values(runs))
     assert other._suptitle.get_text().endswith(", 2 values of $\\tau$")
+    whole = report.ecdf_figure(group, report.ECDF_TAUS, report.profiles.reference_values(runs))
+    assert whole._suptitle.get_text().endswith("$\\tau = 10^{-1} \\ldots 10^{-7}$")  # as --help says
 
 
 def test_mixed_sets_are_compared_on_the_common_cases_with_a_note(tmp_path):
@@ -207,6 +219,9 @@ def test_filters_choose_the_runs_and_convexity_appears_when_the_catalogue_has_it
     folder = campaign(tmp_path / "logs")
     result = report.build(folder, tmp_path / "out", taus=(0.1,), n_min=3)
     assert {r.problem for r in result.compared} == {2}
+    # the bounds are inclusive: n = 2 and n = 5 are the campaign's
+    assert {r.problem for r in report.build(folder, tmp_path / "o5", taus=(0.1,), n_min=5).compared} == {2}
+    assert {r.problem for r in report.build(folder, tmp_path / "o2", taus=(0.1,), n_max=2).compared} == {1}
     monkeypatch.setattr(report, "convexity_of", lambda: {("nonsmooth", 1): "convex", ("nonsmooth", 2): "nonconvex"})
     result = report.build(folder, tmp_path / "out2", taus=(0.1,), convexity=["convex"])
     assert {r.problem for r in result.compared} == {1}
@@ -236,6 +251,77 @@ def test_the_provenance_gives_runs_of_starts_as_ranges(tmp_path):
         fake_logs.write(tmp_path / "logs", "A", "nonsmooth", 1, 2, start, f0=8.0, fstar=0.0, values=[8.0, 1.0], budget=10)
     for start in (0, 1, 3):
         fake_logs.write(tmp_path / "logs", "B", "nonsmooth", 1, 2, start, f0=8.0, fstar=0.0, values=[8.0, 1.0], budget=10)
+    for start in (0, 1, 2):
+        fake_logs.write(tmp_path / "logs", "C", "nonsmooth", 1, 2, start, f0=8.0, fstar=0.0, values=[8.0, 1.0], budget=10)
     page = report.build(tmp_path / "logs", tmp_path / "out", taus=(0.1,), own_sets=True).index.read_text()
     assert "<td>A</td><td>4</td><td>1</td><td>0..3</td>" in page
     assert "<td>B</td><td>3</td><td>1</td><td>0, 1, 3</td>" in page
+    assert "<td>C</td><td>3</td><td>1</td><td>0..2</td>" in page
+
+
+def test_build_is_strict_unless_told(tmp_path):
+    solver_b = {k: v for k, v in RUNS.items() if k[0] == "B"}
+    folder = campaign(tmp_path / "mixed", {k: v for k, v in RUNS.items() if k[0] == "A"})
+    for (solver, problem, start), values in solver_b.items():
+        fake_logs.write(folder, solver, "nonsmooth", problem, 2 if problem == 1 else 5, start, f0=8.0, fstar=0.0,
+                        values=[float(v) for v in values], budget=20)
+    with pytest.raises(logs.LogError, match="budget"):
+        report.build(folder, tmp_path / "out", taus=(0.1,))
+    assert len(report.build(folder, tmp_path / "out", taus=(0.1,), mixed_budgets=True).compared) == 6
+    twice = campaign(tmp_path / "twice")
+    fake_logs.write(twice, "B", "nonsmooth", 2, 5, f0=8.0, fstar=0.0, values=[8.0], budget=10, name="again.jsonl")
+    with pytest.raises(logs.LogError, match="duplicate run B"):
+        report.build(twice, tmp_path / "out2", taus=(0.1,))
+
+
+def test_a_report_is_rebuilt_over_its_folder(tmp_path):
+    folder = campaign(tmp_path / "logs")
+    report.build(folder, tmp_path / "out", taus=(0.1,))
+    fake_logs.write(folder, "C", "nonsmooth", 1, 2, f0=8.0, fstar=0.0, values=[8.0, 1.0], budget=10)
+    page = report.build(folder, tmp_path / "out", taus=(0.1,), own_sets=True).index.read_text()
+    assert 'value="C" checked' in page
+
+
+def test_the_command_fails_when_it_cannot_write(tmp_path, capsys):
+    folder = campaign(tmp_path / "logs")
+    (tmp_path / "file").write_text("")
+    assert report.main([str(folder), "-o", str(tmp_path / "file" / "out")]) == 1
+    assert capsys.readouterr().err.startswith("kinkbench.report: cannot write the report: ")
+
+
+def test_gaps_are_to_f_star_and_the_latex_escapes_every_special_character(tmp_path):
+    (run,) = logs.read_table(campaign(tmp_path, {("A", 1, 0): [8, 4, 0.5]})).runs
+    assert report.final_gap(run, 0.25) == 0.25 and report.final_gap(run, -1.0) == 1.5
+    tex = report.latex(["a_b", "c&d", "e%", "f#", "g"], [["x\\y", "$1", "{z}", "A", math.inf]])
+    assert tex.splitlines()[2:5] == ["a\\_b & c\\&d & e\\% & f\\# & g \\\\", "\\hline",
+                                     "x\\textbackslash{}y & \\$1 & \\{z\\} & A & $\\infty$ \\\\"]
+
+
+def test_the_runs_read_give_their_seed_and_f_star(tmp_path):
+    fake_logs.write(tmp_path / "logs", "A", "nonsmooth", 1, 2, 0, 7, f0=8.0, fstar=0.0, values=[8.0, 1.0], budget=10)
+    fake_logs.write(tmp_path / "logs", "B", "nonsmooth", 2, 2, 0, f0=8.0, fstar=None, values=[8.0, 2.0], budget=10)
+    report.build(tmp_path / "logs", tmp_path / "out", taus=(0.1,), own_sets=True)
+    with open(tmp_path / "out" / "runs.csv", newline="") as handle:
+        rows = {r["solver"]: (r["seed"], r["fstar"], r["best"]) for r in csv.DictReader(handle)}
+    assert rows == {"A": ("7", "0.0", "1.0"), "B": ("", "", "2.0")}
+
+
+def test_the_provenance_lists_seeds_options_and_short_runs_of_starts(tmp_path):
+    options = ({"b": 2, "a": 1}, {"a": 1, "b": 2})
+    for start, seed in ((0, None), (1, 3)):
+        fake_logs.write(tmp_path / "logs", "A", "nonsmooth", 1, 2, start, seed, f0=8.0, fstar=0.0, values=[8.0, 1.0],
+                        budget=10, solver_options=options[start])
+    page = report.build(tmp_path / "logs", tmp_path / "out", taus=(0.1,)).index.read_text()
+    # two starts are listed, not a range; one set of options however its keys were ordered
+    assert "<td>A</td><td>2</td><td>1</td><td>0, 1</td><td>None, 3</td><td>10</td>" in page
+    assert "<td>{&quot;a&quot;: 1, &quot;b&quot;: 2}</td>" in page
+
+
+def test_a_page_lists_the_first_200_problems_found_and_counts_the_rest(tmp_path):
+    folder = campaign(tmp_path / "logs")
+    for start in range(202):
+        fake_logs.write(folder, "A", "nonsmooth", 3, 2, start, f0=8.0, fstar=0.0, values=[8.0], budget=10,
+                        outcome=None, partial=True)
+    page = report.build(folder, tmp_path / "out", taus=(0.1,)).index.read_text()
+    found = page[page.index('id="found"'):]
+    assert "(202 problems, 0 warnings)" in found and found.count("<li>") == 200 and "<p>and 2 more.</p>" in found
