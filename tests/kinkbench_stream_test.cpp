@@ -46,6 +46,27 @@ std::string session(StreamSetup setup, const std::string& input) {
   return stream.serve_text(input);
 }
 
+// The same session through serve() on a file, as the command reads standard input: in
+// reads of the buffer's size, so that long lines are kept across reads.
+std::string served(StreamSetup setup, const std::string& input) {
+  PointStream stream(setup);
+  std::FILE* in = std::tmpfile();
+  std::FILE* out = std::tmpfile();
+  std::string got;
+  if (in == nullptr || out == nullptr) {
+    ADD_FAILURE() << "no temporary file";
+  } else if (std::fwrite(input.data(), 1, input.size(), in) == input.size() && std::fflush(in) == 0) {
+    std::rewind(in);
+    EXPECT_EQ(stream.serve(in, out), "");
+    std::rewind(out);
+    char buf[1 << 16];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, out)) > 0;) got.append(buf, n);
+  }
+  if (in) std::fclose(in);
+  if (out) std::fclose(out);
+  return got;
+}
+
 std::string point_line(const std::vector<double>& x, const char* separator) {
   std::string out;
   char buf[32];
@@ -230,6 +251,8 @@ TEST(PointStream, MalformedLinesAreNamedAndTheStreamGoesOn) {
             "error line 1: '" + std::string(32, 'z') + "...' is not a number (coordinate 2)\n");
   EXPECT_EQ(session(minimax1, "1 \x01\"\xff\n"),
             "error line 1: '?\"?' is not a number (coordinate 2)\n");
+  EXPECT_EQ(session(minimax1, "1 ~ \x7f\n"), "error line 1: '~' is not a number (coordinate 2)\n");
+  EXPECT_EQ(session(minimax1, "1 \x7f~\n"), "error line 1: '?~' is not a number (coordinate 2)\n");
 }
 
 TEST(PointStream, VeryLongLinesAreAnsweredOrRefusedButNeverCut) {
@@ -240,13 +263,19 @@ TEST(PointStream, VeryLongLinesAreAnsweredOrRefusedButNeverCut) {
   padded.front() = '2';
   padded.back() = '2';
   ASSERT_EQ(padded.size(), kMaxStreamLine);
-  EXPECT_EQ(session(minimax1, padded + "\r" + tail), "20 1\n20 1\n");
+  // From text and from a file read in pieces, where the line spans many reads.
+  const auto both = [&](const std::string& input) {
+    const std::string got = session(minimax1, input);
+    EXPECT_EQ(served(minimax1, input), got);
+    return got;
+  };
+  EXPECT_EQ(both(padded + "\r" + tail), "20 1\n20 1\n");
   // One byte more, however it ends: refused whole, and the next line still answered.
   const std::string refused = "error line 1: longer than 1048576 bytes\n20 1\n";
-  EXPECT_EQ(session(minimax1, padded + " " + tail), refused);
-  EXPECT_EQ(session(minimax1, padded + " \r" + tail), refused);
-  EXPECT_EQ(session(minimax1, padded + "\r\r" + tail), refused);
-  EXPECT_EQ(session(minimax1, std::string(5 * kMaxStreamLine, '7') + tail), refused);
+  EXPECT_EQ(both(padded + " " + tail), refused);
+  EXPECT_EQ(both(padded + " \r" + tail), refused);
+  EXPECT_EQ(both(padded + "\r\r" + tail), refused);
+  EXPECT_EQ(both(std::string(5 * kMaxStreamLine, '7') + tail), refused);
 
   // The largest n, all coordinates on one line.
   const int n = kinkbench::tools::kMaxN;
@@ -408,6 +437,27 @@ TEST(PointStream, PipelinedPointsAreAllAnsweredInOrder) {
   c.to = -1;
   EXPECT_EQ(lines_of(got).size(), 20003u);
   EXPECT_EQ(got, want);
+  EXPECT_EQ(c.finish(), 0);
+}
+
+// A read that fills the buffer may be all there is: a client that sent exactly that much
+// and waits gets its answers without closing its end.
+TEST(PointStream, AnswersComeAfterAReadThatFilledTheBuffer) {
+  std::string input;
+  while (input.size() < (std::size_t{1} << 16)) input += "0 0 0 0\n";
+  ASSERT_EQ(input.size(), std::size_t{1} << 16);
+  const auto want = lines_of(session({Collection::nonsmooth, 11, 0, 0, false, false}, input));
+  ASSERT_EQ(want.size(), 8192u);
+  CoProcess c({"eval", "nonsmooth", "11", "--stream"});
+  ASSERT_GT(c.pid, 0);
+  c.send(input);  // one write into the empty pipe: the command reads it whole
+  EXPECT_EQ(c.line(), want.front());
+  for (size_t i = 1; i < want.size(); ++i) {
+    if (c.line() != want[i]) {
+      ADD_FAILURE() << "answer " << i + 1;
+      break;
+    }
+  }
   EXPECT_EQ(c.finish(), 0);
 }
 

