@@ -55,7 +55,8 @@ std::string served(StreamSetup setup, const std::string& input) {
   std::string got;
   if (in == nullptr || out == nullptr) {
     ADD_FAILURE() << "no temporary file";
-  } else if (std::fwrite(input.data(), 1, input.size(), in) == input.size() && std::fflush(in) == 0) {
+  } else if (std::fwrite(input.data(), 1, input.size(), in) == input.size() &&
+             std::fflush(in) == 0) {
     std::rewind(in);
     EXPECT_EQ(stream.serve(in, out), "");
     std::rewind(out);
