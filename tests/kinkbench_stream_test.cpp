@@ -252,6 +252,8 @@ TEST(PointStream, MalformedLinesAreNamedAndTheStreamGoesOn) {
             "error line 1: '" + std::string(32, 'z') + "...' is not a number (coordinate 2)\n");
   EXPECT_EQ(session(minimax1, "1 \x01\"\xff\n"),
             "error line 1: '?\"?' is not a number (coordinate 2)\n");
+  EXPECT_EQ(session(minimax1, "1 " + std::string(32, 'z') + "\n"),
+            "error line 1: '" + std::string(32, 'z') + "' is not a number (coordinate 2)\n");
   EXPECT_EQ(session(minimax1, "1 ~ \x7f\n"), "error line 1: '~' is not a number (coordinate 2)\n");
   EXPECT_EQ(session(minimax1, "1 \x7f~\n"), "error line 1: '?~' is not a number (coordinate 2)\n");
 }
