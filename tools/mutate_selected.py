@@ -322,6 +322,24 @@ EQUIVALENT = {
         "has none, poll() saw a hang-up or an error, and the read that follows returns at once",
     ("python/kinkbench/report.py", "end = max([r.used for r in runs] + [1])", "'1' -> '2' (constant)"):
         "only where no run made an evaluation, and then no curve is drawn either way",
+    ("src/tools/stream.cpp", 'return v > 0 ? "inf" : "-inf";', "'0' -> '1' (constant)"):
+        "only infinities come here",
+    ("src/tools/stream.cpp", "while (at < line.size() && blank(line[at])) ++at;", "'<' -> '<=' (operator)"):
+        "looks one byte past the line, where no blank lies: an answered line ends at its "
+        "newline or at the end of its copy",
+    ("src/tools/stream.cpp", "double fk = 0;", "'0' -> '1' (constant)"): "the next line sets it",
+    ("src/tools/stream.cpp", "if (line.size() < kMaxStreamLine + 2) line += static_cast<char>(c);",
+     "'<' -> '<=' (operator)"): "keeps one byte more of a line that is too long either way",
+    ("src/tools/stream.cpp",
+     "if (!take(std::string_view(from, std::min(size, kMaxStreamLine + 2)), ++number)) return;",
+     "'2' -> '3' (constant)"): "hands on one byte more of a line that is too long either way",
+    ("src/tools/stream.cpp", "return poll(&ready, 1, 0) == 1 && (ready.revents & POLLIN) != 0;",
+     "'==' -> '!=' (operator)"):
+        "only how answers are batched into writes changes: no input is ever said to wait, so "
+        "each read that filled the buffer is followed by a flush",
+    ("src/tools/stream.cpp", "if (fd < 0) {", "'0' -> '1' (constant)"):
+        "standard input then takes the path of a stream without a descriptor, which answers the "
+        "same, each answer flushed as it is written",
 }
 
 

@@ -30,10 +30,10 @@ RUNS = {
 }
 
 
-def campaign(folder, runs=RUNS, **more):
+def campaign(folder, runs=RUNS, budget=10, **more):
     for (solver, problem, start), values in runs.items():
         fake_logs.write(folder, solver, "nonsmooth", problem, 2 if problem == 1 else 5, start, f0=8.0, fstar=0.0,
-                        values=[float(v) for v in values], budget=10, **more)
+                        values=[float(v) for v in values], budget=budget, **more)
     return folder
 
 
@@ -167,6 +167,7 @@ def test_the_ecdf_counts_run_target_pairs(built):
     # A's 6 (run, tau) pairs: reached at 3, 2 (tau 0.1) and 2 (tau 0.01); the rest never.
     assert list(a.get_xdata()) == [1, 2, 2, 3, 10] and list(a.get_ydata()) == [0, 1 / 6, 2 / 6, 3 / 6, 3 / 6]
     assert len(fig.axes) == 2 and [ax.get_ylabel() for ax in fig.axes] == ["fraction of (run, target) pairs reached", ""]
+    assert all(ax.get_ylim()[0] < 0 and ax.get_ylim()[1] > 1 for ax in fig.axes)  # 0 and 1 drawn inside
     # per n + 1, from the smallest 1 / (n + 1) (n = 5) to the largest budget / (n + 1) (n = 2)
     scaled = next(line for line in fig.axes[1].get_lines() if line.get_gid() == "ecdf nonsmooth A")
     assert list(scaled.get_xdata()) == [1 / 6, 2 / 6, 2 / 6, 3 / 3, 10 / 3]
@@ -176,6 +177,12 @@ def test_the_ecdf_counts_run_target_pairs(built):
     assert other._suptitle.get_text().endswith(", 2 values of $\\tau$")
     whole = report.ecdf_figure(group, report.ECDF_TAUS, report.profiles.reference_values(runs))
     assert whole._suptitle.get_text().endswith("$\\tau = 10^{-1} \\ldots 10^{-7}$")  # as --help says
+
+
+def test_the_ecdf_of_a_budget_of_one_ends_at_one(tmp_path):
+    runs = logs.read_table(campaign(tmp_path / "logs", {("A", 1, 0): [8], ("A", 1, 1): [0.5]}, budget=1)).runs
+    fig = report.ecdf_figure(report.profiles.groups(runs)[0], (0.1,), report.profiles.reference_values(runs))
+    assert list(fig.axes[0].get_lines()[0].get_xdata()) == [1, 1, 1]
 
 
 def test_mixed_sets_are_compared_on_the_common_cases_with_a_note(tmp_path):
@@ -308,12 +315,12 @@ def test_the_runs_read_give_their_seed_and_f_star(tmp_path):
 
 def test_the_provenance_lists_seeds_options_and_short_runs_of_starts(tmp_path):
     options = ({"b": 2, "a": 1}, {"a": 1, "b": 2})
-    for start, seed in ((0, None), (1, 3)):
+    for start, seed in ((0, None), (1, 0)):
         fake_logs.write(tmp_path / "logs", "A", "nonsmooth", 1, 2, start, seed, f0=8.0, fstar=0.0, values=[8.0, 1.0],
                         budget=10, solver_options=options[start])
     page = report.build(tmp_path / "logs", tmp_path / "out", taus=(0.1,)).index.read_text()
     # two starts are listed, not a range; one set of options however its keys were ordered
-    assert "<td>A</td><td>2</td><td>1</td><td>0, 1</td><td>None, 3</td><td>10</td>" in page
+    assert "<td>A</td><td>2</td><td>1</td><td>0, 1</td><td>None, 0</td><td>10</td>" in page
     assert "<td>{&quot;a&quot;: 1, &quot;b&quot;: 2}</td>" in page
 
 
@@ -325,3 +332,12 @@ def test_a_page_lists_the_first_200_problems_found_and_counts_the_rest(tmp_path)
     page = report.build(folder, tmp_path / "out", taus=(0.1,)).index.read_text()
     found = page[page.index('id="found"'):]
     assert "(202 problems, 0 warnings)" in found and found.count("<li>") == 200 and "<p>and 2 more.</p>" in found
+
+
+def test_a_page_lists_the_first_50_warnings(tmp_path):
+    folder = campaign(tmp_path / "logs")
+    for start in range(52):  # a header alone: unfinished, and a warning each
+        fake_logs.write(folder, "A", "nonsmooth", 3, 2, start, f0=8.0, fstar=0.0, values=[], budget=10, outcome=None)
+    page = report.build(folder, tmp_path / "out", taus=(0.1,)).index.read_text()
+    found = page[page.index('id="found"'):]
+    assert "(52 problems, 52 warnings)" in found and found.count("a header only") == 50
