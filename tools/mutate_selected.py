@@ -42,7 +42,7 @@ import mutate  # noqa: E402  (the C++ mutation sites)
 ROOT = mutate.ROOT
 PYTHON = "/usr/bin/python3"
 
-CPP_TESTS = "KinkbenchCommand.*:KinkbenchFaults.*:PointStream.*:EvalActive.*:DerivativeCheck.*"
+CPP_TESTS = "KinkbenchCommand.*:KinkbenchFaults.*:PointStream.*:EvalActive.*:DerivativeCheck.*:CommandArguments.*"
 CHECK_TESTS = ["tests/python/test_check_file.py", "tests/python/test_optima_check.py"]
 CAMPAIGN_TESTS = ["tests/python/test_campaign.py", "tests/python/test_campaign_archive.py",
                   "tests/python/test_campaign_dask.py"]
@@ -340,6 +340,9 @@ EQUIVALENT = {
     ("src/tools/stream.cpp", "if (fd < 0) {", "'0' -> '1' (constant)"):
         "standard input then takes the path of a stream without a descriptor, which answers the "
         "same, each answer flushed as it is written",
+    ("src/tools/arguments.cpp",
+     "const char c = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];",
+     "'<=' -> '<' (operator)"): "no word compared holds a z",
 }
 
 
