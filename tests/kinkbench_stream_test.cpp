@@ -327,6 +327,7 @@ TEST(PointStream, ImpossibleSetUpsAreRefusedAndAnsweredAsErrors) {
       {{Collection::minimax, 1, 0, 4, false, false}, "k must be 1..3, got 4"},
       {{Collection::nonsmooth, 1, 0, 1, false, false}, "k applies to the minimax collection"},
       {{Collection::nonsmooth, 11, 3, 0, false, false}, "needs n >= 4"},
+      {{Collection::nonsmooth, 1, 1, 0, false, false}, "needs n >= 2, got 1"},
       {{Collection::nonsmooth, 16, 11, 0, false, false}, "n = 10 only"},
       {{Collection::nonsmooth, 1, 10001, 0, false, false}, "out of range (1..10000)"},
   };

@@ -343,6 +343,8 @@ EQUIVALENT = {
     ("src/tools/arguments.cpp",
      "const char c = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];",
      "'<=' -> '<' (operator)"): "no word compared holds a z",
+    ("python/kinkbench/report.py", 'seeds = sorted({r.seed for r in mine}, key=lambda s: -1 if s is None else s)',
+     "'1' -> '2' (constant)"): "seeds are whole numbers >= 0: any negative stand-in sorts the seedless first",
 }
 
 
