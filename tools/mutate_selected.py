@@ -345,6 +345,11 @@ EQUIVALENT = {
      "'<=' -> '<' (operator)"): "no word compared holds a z",
     ("python/kinkbench/report.py", 'seeds = sorted({r.seed for r in mine}, key=lambda s: -1 if s is None else s)',
      "'1' -> '2' (constant)"): "seeds are whole numbers >= 0: any negative stand-in sorts the seedless first",
+    ("src/tools/stream.cpp", "full_ = end_ == buffer_.size();", "'==' -> '!=' (operator)"):
+        "only how answers are batched into writes changes: a short read then asks poll(), a "
+        "full one flushes at once",
+    ("src/tools/stream.cpp", "return poll(&ready, 1, 0) == 1 && (ready.revents & POLLIN) != 0;",
+     "'0' -> '1' (constant)"): "poll() waits a millisecond for input before the flush: only slower",
 }
 
 

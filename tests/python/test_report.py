@@ -16,6 +16,7 @@ import csv
 import json
 import math
 import re
+import sys
 
 import pytest
 
@@ -239,7 +240,7 @@ def test_filters_choose_the_runs_and_convexity_appears_when_the_catalogue_has_it
         report.build(folder, tmp_path / "out3", solvers=["C"])
 
 
-def test_the_command_says_what_it_wrote_and_refuses_tau_1(tmp_path, capsys):
+def test_the_command_says_what_it_wrote_and_refuses_tau_1(tmp_path, capsys, monkeypatch):
     folder = campaign(tmp_path / "logs")
     assert report.main([str(folder), "-o", str(tmp_path / "out"), "--tau", "1"]) == 2
     assert capsys.readouterr().err == "kinkbench.report: every tau must lie in (0, 1), got 1\n"
@@ -251,6 +252,11 @@ def test_the_command_says_what_it_wrote_and_refuses_tau_1(tmp_path, capsys):
     # the page says how it was made: this call's arguments, not the test runner's
     page = (tmp_path / "out" / "index.html").read_text()
     assert f"<td>python3 -m kinkbench.report {folder} -o {tmp_path / 'out'} --tau 0.1</td>" in page
+    # run as a program, its own command line
+    monkeypatch.setattr(sys, "argv", ["report.py", str(folder), "-o", str(tmp_path / "o2"), "--tau", "0.2"])
+    assert report.main() == 0
+    page = (tmp_path / "o2" / "index.html").read_text()
+    assert f"<td>python3 -m kinkbench.report {folder} -o {tmp_path / 'o2'} --tau 0.2</td>" in page
 
 
 def test_the_provenance_gives_runs_of_starts_as_ranges(tmp_path):
