@@ -3,11 +3,13 @@
 // client still holds its end open.
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <bit>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -346,7 +348,8 @@ struct CoProcess {
   int to = -1;    // its standard input
   int from = -1;  // its standard output
 
-  explicit CoProcess(std::vector<std::string> args) {
+  // data_limit: the most heap it may take, or 0 for no limit of ours.
+  explicit CoProcess(std::vector<std::string> args, rlim_t data_limit = 0) {
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) return;
     std::vector<char*> argv{const_cast<char*>(KINKBENCH_CLI_PATH)};
@@ -354,6 +357,8 @@ struct CoProcess {
     argv.push_back(nullptr);
     pid = fork();
     if (pid == 0) {
+      const rlimit limit{data_limit, data_limit};
+      if (data_limit != 0) setrlimit(RLIMIT_DATA, &limit);
       dup2(in[0], STDIN_FILENO);
       dup2(out[1], STDOUT_FILENO);
       close(in[1]);
@@ -462,6 +467,32 @@ TEST(PointStream, AnswersComeAfterAReadThatFilledTheBuffer) {
       break;
     }
   }
+  EXPECT_EQ(c.finish(), 0);
+}
+
+// Of a line too long to answer only its first bytes are kept, however long it runs.
+TEST(PointStream, ALineTooLongTakesNoMoreMemoryThanTheLimit) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's own memory does not fit the limit";
+#endif
+  CoProcess c({"eval", "minimax", "1", "--stream"}, rlim_t{64} << 20);
+  ASSERT_GT(c.pid, 0);
+  const auto old =
+      std::signal(SIGPIPE, SIG_IGN);  // a command that died must fail the test, not end it
+  std::thread writer([&] {
+    const std::string chunk(std::size_t{1} << 20, '7');
+    bool sent = true;
+    for (int i = 0; i < 256 && sent; ++i) {
+      sent = write(c.to, chunk.data(), chunk.size()) == static_cast<ssize_t>(chunk.size());
+    }
+    if (sent) sent = write(c.to, "\n2 2\n", 5) == 5;
+    close(c.to);
+  });
+  EXPECT_EQ(c.line(), "error line 1: longer than 1048576 bytes");
+  EXPECT_EQ(c.line(), "20 1");
+  writer.join();
+  c.to = -1;
+  std::signal(SIGPIPE, old);
   EXPECT_EQ(c.finish(), 0);
 }
 

@@ -350,6 +350,21 @@ EQUIVALENT = {
         "full one flushes at once",
     ("src/tools/stream.cpp", "return poll(&ready, 1, 0) == 1 && (ready.revents & POLLIN) != 0;",
      "'0' -> '1' (constant)"): "poll() waits a millisecond for input before the flush: only slower",
+    ("src/tools/check.cpp", "perturb(wrong, false, number, 0, true, out);", "'0' -> '1' (constant)"):
+        "a nonsmooth problem has no f_k: the perturbation does not read k for it",
+    ("src/tools/list.cpp", 'if (key == "facts" && value.is_object()) {', "'&&' -> '||' (operator)"):
+        "the facts are the only object in a row, and always one",
+    ("src/tools/stream.cpp", "double v = 0;", "'0' -> '1' (constant)"):
+        "number_word() sets it, or the line is refused before it is read",
+    ("src/tools/stream.cpp", "char buf[24];", "'[24]' -> '[24 + 1]' (index)"):
+        "only the buffer's room: a long long takes at most 20 characters",
+    ("src/tools/stream.cpp", "char buf[24];", "'24' -> '25' (constant)"):
+        "only the buffer's room: a long long takes at most 20 characters",
+    ("src/tools/stream.cpp", "pollfd ready{fd_, POLLIN, 0};", "'0' -> '1' (constant)"):
+        "poll() sets revents whatever it held",
+    ("src/tools/stream.cpp",
+     "if (!take(std::string_view(from, std::min(size, kMaxStreamLine + 2)), ++number)) return;",
+     "'+' -> '-' (operator)"): "a line within one read is far shorter than either bound",
 }
 
 
