@@ -365,6 +365,20 @@ EQUIVALENT = {
     ("src/tools/stream.cpp",
      "if (!take(std::string_view(from, std::min(size, kMaxStreamLine + 2)), ++number)) return;",
      "'+' -> '-' (operator)"): "a line within one read is far shorter than either bound",
+    ("src/tools/arguments.cpp", "long long n = 0;", "'0' -> '1' (constant)"):
+        "read only where whole_number() set it",
+    ("src/tools/arguments.cpp", "long long k = 0;", "'0' -> '1' (constant)"):
+        "read only where whole_number() set it",
+    ("src/tools/arguments.cpp", "double v = 0;", "'0' -> '1' (constant)"):
+        "read only where parse_value() set it",
+    ("src/tools/stream.cpp", "negate = fk < 0;", "'<' -> '<=' (operator)"):
+        "f_k = 0 is the kink of |f_k|, where either sign's gradient is a subgradient; the "
+        "objective is 0 only where every f_k is",
+    ("src/tools/stream.cpp", "if (fd < 0) {", "'<' -> '<=' (operator)"):
+        "standard input then takes the path of a stream without a descriptor, which answers the "
+        "same, each answer flushed as it is written",
+    ("src/tools/stream.cpp", 'return v > 0 ? "inf" : "-inf";', "'>' -> '>=' (operator)"):
+        "only infinities come here",
 }
 
 
