@@ -16,6 +16,8 @@ TEST(CommandArguments, WholeNumbersAreTakenToTheEndsOfTheirRanges) {
   EXPECT_EQ(problem_argument("1").value, 1);
   EXPECT_EQ(problem_argument("25").value, 25);
   EXPECT_EQ(problem_argument("+7").value, 7);
+  EXPECT_EQ(problem_argument(std::string_view("123").substr(0, 2)).value,
+            12);  // the view, not what follows
   for (const char* bad : {"0", "26", "-1", "+-1", "7x", "", "99999999999999999999"}) {
     EXPECT_EQ(problem_argument(bad).error, "unknown problem '" + std::string(bad) + "' (1..25)");
   }

@@ -367,6 +367,14 @@ EQUIVALENT = {
      "'+' -> '-' (operator)"): "a line within one read is far shorter than either bound",
     ("src/tools/arguments.cpp", "long long n = 0;", "'0' -> '1' (constant)"):
         "read only where whole_number() set it",
+    ("src/tools/arguments.cpp", "long long number = 0;", "'0' -> '1' (constant)"):
+        "read only where whole_number() set it",
+    ("src/tools/format.cpp", "char buf[32];", "'32' -> '33' (constant)"):
+        "only the buffer's room: '%.17g' of a double takes at most 24 characters",
+    ("src/tools/format.cpp", "char buf[32];", "'[32]' -> '[32 + 1]' (index)"):
+        "only the buffer's room: '%.17g' of a double takes at most 24 characters",
+    ("src/tools/stream.cpp", "return out_.size() < kOutput || send() || write_failed();",
+     "'<' -> '<=' (operator)"): "only how many answers gather before a write",
     ("src/tools/arguments.cpp", "long long k = 0;", "'0' -> '1' (constant)"):
         "read only where whole_number() set it",
     ("src/tools/arguments.cpp", "double v = 0;", "'0' -> '1' (constant)"):
