@@ -375,6 +375,13 @@ EQUIVALENT = {
         "only the buffer's room: '%.17g' of a double takes at most 24 characters",
     ("src/tools/stream.cpp", "return out_.size() < kOutput || send() || write_failed();",
      "'<' -> '<=' (operator)"): "only how many answers gather before a write",
+    ("src/tools/arguments.cpp", "if (d.max_n != 0 && d.max_n == d.min_n) {", "'0' -> '1' (constant)"):
+        "no problem's n is capped at 1, and none has a least n of 0",
+    ("src/tools/stream.cpp", "if (at < line.size() && line[at] == ',') {", "'<' -> '<=' (operator)"):
+        "looks one byte past the line, where no comma lies: an answered line ends at its "
+        "newline or at the end of its copy",
+    ("src/tools/format.cpp", 'return v > 0 ? "inf" : "-inf";', "'>' -> '>=' (operator)"):
+        "only infinities come here",
     ("src/tools/arguments.cpp", "long long k = 0;", "'0' -> '1' (constant)"):
         "read only where whole_number() set it",
     ("src/tools/arguments.cpp", "double v = 0;", "'0' -> '1' (constant)"):
