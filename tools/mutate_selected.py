@@ -186,6 +186,8 @@ EQUIVALENT = {
         "every request sets its problem before anything reads it",
     ("src/tools/list.cpp", "char buf[64];", "'[64]' -> '[64 + 1]' (index)"):
         "only the buffer's room, more than any f* and gap written need",
+    ("src/tools/list.cpp", "char buf[64];", "'64' -> '65' (constant)"):
+        "only the buffer's room, more than any f* and gap written need",
     ("src/tools/list.cpp", "char buf[32];", "'32' -> '33' (constant)"):
         "only the buffer's room, more than any fmin written needs",
     ("src/tools/list.cpp", "char buf[32];", "'[32]' -> '[32 + 1]' (index)"):
