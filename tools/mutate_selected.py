@@ -17,6 +17,9 @@ found the tests blind to. A mutant is killed when its tests fail or time out, st
 when it does not build (not counted), and survives otherwise; a survivor judged
 equivalent (EQUIVALENT, with the reason) is listed but not counted against the score.
 
+`--all` plants every site of the files chosen with --only instead of a sample: that finds
+all of a file's survivors at once, at one to three minutes a mutant for the report.
+
 Files are restored after every mutant, also on Ctrl-C or SIGTERM, and the build is brought back at
 the end. Not part of CI: it rebuilds and reruns for each mutant.
 """
