@@ -467,12 +467,17 @@ def bounded_files():
 
 
 def run(command, limit, env=None):
-    try:
-        done = subprocess.run(command, cwd=ROOT, capture_output=True, text=True, errors="replace", timeout=limit,
-                              env=env, preexec_fn=bounded_files)
-        return done.returncode, done.stdout + done.stderr
-    except subprocess.TimeoutExpired:
-        return None, ""
+    # In a session of its own, so that a timeout also ends what the tests started: a
+    # mutated command a test ran as a co-process once looped on for hours.
+    with subprocess.Popen(command, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                          errors="replace", env=env, preexec_fn=bounded_files, start_new_session=True) as proc:
+        try:
+            out, _ = proc.communicate(timeout=limit)
+            return proc.returncode, out
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.communicate()
+            return None, ""
 
 
 def first_failure(log, python):
